@@ -1,0 +1,3 @@
+#include "platform/platform.h"
+
+// Placeholder: filled in by the run-control work.

@@ -1,0 +1,57 @@
+// Everything that differs between POSIX and Windows: files, the search
+// path, the program's own directory, and starting bibtex. One
+// implementation file per system (platform-posix.cc, platform-win32.cc).
+#ifndef TOLVAR_PLATFORM_PLATFORM_H_
+#define TOLVAR_PLATFORM_PLATFORM_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvar::platform {
+
+// The separator written between a directory and a file name ('/' or '\\').
+char directory_separator();
+
+// True unless a look-up of `path` reports that the file or a directory on
+// its way does not exist (any other failure counts as present).
+bool file_exists(const std::string& path);
+
+// Reads the whole file as a text stream delivers it: every CR LF becomes LF.
+// On success stores the bytes in *contents and returns true; on failure
+// returns false and leaves *contents unspecified.
+bool read_text_file(const std::string& path, std::string* contents);
+
+// Writes `text` as a text stream: each LF is written as the system's line
+// end (LF on POSIX, CR LF on Windows). Creates or truncates the file.
+// Returns false if the file cannot be created or written.
+bool write_text_file(const std::string& path, std::string_view text);
+
+// Removes a file; returns false on failure.
+bool remove_file(const std::string& path);
+
+// Renames `from` to `to`; fails (returns false) when `to` already exists.
+bool rename_file(const std::string& from, const std::string& to);
+
+// The directories of the environment's search path, in order (PATH split
+// at ':' on POSIX; Path split at ';' on Windows). Empty elements are kept.
+std::vector<std::string> search_path_directories();
+
+// The directory holding the running program, ending in a separator; taken
+// from the real executable path where the system tells it, else from
+// `argv0`. Empty when it cannot be told.
+std::string program_directory(const char* argv0);
+
+// The installed data directory (share/tolvar beside the program's bin/),
+// ending in a separator, or empty.
+std::string installed_data_directory(const std::string& program_directory);
+
+// Finds `program` on the search path and runs it with `args`, without a
+// shell, waiting for it to end. Its exit status is ignored. Returns false
+// with a message in *error when it cannot be started.
+bool run_program(const std::string& program, const std::vector<std::string>& args,
+                 std::string* error);
+
+}  // namespace tolvar::platform
+
+#endif  // TOLVAR_PLATFORM_PLATFORM_H_

@@ -1,0 +1,30 @@
+// The data file search, used for tolvar.cfg and GBK2py.inf.
+#ifndef TOLVAR_RUN_DATA_FILE_H_
+#define TOLVAR_RUN_DATA_FILE_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvar {
+
+// Where data files are looked for, in this order: the current directory,
+// the program directory, each directory of the search path, the installed
+// data directory. Directories end in a separator or are empty.
+struct SearchPlaces {
+  std::string program_directory;
+  std::vector<std::string> search_path;
+  std::string installed_data_directory;
+};
+
+// The places of the running program (from the environment).
+SearchPlaces default_search_places(const char* argv0);
+
+// Returns the name under which `name` was found and can be read, or
+// nothing when it is found nowhere.
+std::optional<std::string> find_data_file(std::string_view name, const SearchPlaces& places);
+
+}  // namespace tolvar
+
+#endif  // TOLVAR_RUN_DATA_FILE_H_

@@ -1,0 +1,1 @@
+#include "run/settings.h"
