@@ -1,4 +1,6 @@
 list(APPEND TOLVAR_SOURCES
+  src/sort/gbk_tables.cc
+  src/sort/pinyin_dictionary.cc
   src/sort/sort_bibitems.cc
 )
 list(APPEND TOLVAR_TEST_SOURCES
