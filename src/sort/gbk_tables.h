@@ -13,7 +13,7 @@ inline constexpr int kGbkUnicodeCells = 24192;
 
 // The GBK index (0..23939) of the two bytes at `p`, or -1 when they are not
 // a GBK character. Reads exactly two bytes.
-inline int gbk_index(const unsigned char* p) {
+constexpr int gbk_index(const unsigned char* p) {
   const unsigned lead = p[0], trail = p[1];
   if (lead < 0x81 || lead == 0xFF || trail < 0x40 || trail == 0x7F || trail == 0xFF) return -1;
   return static_cast<int>((lead - 0x81) * 190 + (trail - 0x40) - (trail >= 0x80 ? 1 : 0));
