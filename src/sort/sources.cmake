@@ -1,10 +1,13 @@
 list(APPEND TOLVAR_SOURCES
+  src/sort/compare_keys.cc
   src/sort/gbk_tables.cc
   src/sort/pinyin_dictionary.cc
   src/sort/sort_bibitems.cc
+  src/sort/sort_key.cc
 )
 list(APPEND TOLVAR_TEST_SOURCES
   src/sort/gbk_tables_test.cc
+  src/sort/sort_key_test.cc
 )
 # The GBK code tables are generated from data/ at build time.
 include(data/tables.cmake)

@@ -1,0 +1,132 @@
+#include "sort/compare_keys.h"
+
+#include "sort/gbk_tables.h"
+
+namespace tolvar {
+namespace {
+
+// Keys are walked in place through their NUL and 0x07 bytes; a built key
+// always ends with NUL NUL, so no walk leaves it.
+using Byte = unsigned char;
+constexpr Byte kSeparator = 0x07;
+
+bool is_gbk_segment(const Byte* p) {
+  return p[0] >= 0x81 && p[0] <= 0xFE && p[1] >= 0x40 && p[1] <= 0xFE && p[1] != 0x7F;
+}
+
+const Byte* segment_end(const Byte* p) {
+  while (*p != 0 && *p != kSeparator) ++p;
+  return p;
+}
+
+Byte fold_case(Byte c) { return (c >= 'A' && c <= 'Z') ? static_cast<Byte>(c + ('a' - 'A')) : c; }
+
+int sign(long long value) { return (value > 0) - (value < 0); }
+
+int compare_folded(const Byte* a, const Byte* a_end, const Byte* b, const Byte* b_end) {
+  for (; a < a_end && b < b_end; ++a, ++b) {
+    const Byte fa = fold_case(*a), fb = fold_case(*b);
+    if (fa != fb) return fa < fb ? -1 : 1;
+  }
+  return a < a_end ? 1 : (b < b_end ? -1 : 0);
+}
+
+bool equal_folded(const Byte* a, const Byte* a_end, const Byte* b, const Byte* b_end) {
+  if (a_end - a != b_end - b) return false;
+  for (; a < a_end; ++a, ++b) {
+    if (*a != *b && fold_case(*a) != fold_case(*b)) return false;
+  }
+  return true;
+}
+
+// Pinyin: the readings first, then the characters' bytes taken as signed.
+int compare_readings(const Byte* a, const Byte* a_end, const Byte* b, const Byte* b_end) {
+  const int by_reading = compare_folded(a + 2, a_end, b + 2, b_end);
+  if (by_reading != 0) return by_reading;
+  for (int k = 0; k < 2; ++k) {
+    const auto sa = static_cast<signed char>(a[k]), sb = static_cast<signed char>(b[k]);
+    if (sa != sb) return sa > sb ? 1 : -1;
+  }
+  return 0;
+}
+
+// One character of each segment, compared under the stroke or Unicode
+// rule. *decided is set when the rest of both segments counts as equal.
+int compare_characters(SortMode mode, const Byte* a, const Byte* b, bool* decided) {
+  if (mode == SortMode::kUnicode) {
+    const int cell_a = (a[0] - 0x81) * 192 + (a[1] - 0x40);
+    const int cell_b = (b[0] - 0x81) * 192 + (b[1] - 0x40);
+    const int unicode_a = cell_a >= 0 && cell_a < kGbkUnicodeCells ? gbk_to_unicode(cell_a) : 0;
+    const int unicode_b = cell_b >= 0 && cell_b < kGbkUnicodeCells ? gbk_to_unicode(cell_b) : 0;
+    if (unicode_a == 0 || unicode_b == 0) {
+      *decided = true;
+      return 0;
+    }
+    return sign(unicode_a - unicode_b);
+  }
+  const int index_a = gbk_index(a), index_b = gbk_index(b);
+  if (index_a < 0 || index_b < 0) {
+    *decided = true;
+    return 0;
+  }
+  const std::string_view strokes_a = stroke_sequence(index_a);
+  const std::string_view strokes_b = stroke_sequence(index_b);
+  if (mode == SortMode::kBihuashu && strokes_a.size() != strokes_b.size()) {
+    return strokes_a.size() < strokes_b.size() ? -1 : 1;
+  }
+  return sign(strokes_a.compare(strokes_b));
+}
+
+// Stroke and Unicode orders: character by character, then the longer
+// segment last.
+int compare_character_runs(SortMode mode, const Byte* a, const Byte* a_end, const Byte* b,
+                           const Byte* b_end) {
+  for (; a < a_end && b < b_end; a += 2, b += 2) {
+    // A character cut short by the segment end has no code.
+    if (a + 1 == a_end || b + 1 == b_end) return 0;
+    bool decided = false;
+    const int result = compare_characters(mode, a, b, &decided);
+    if (result != 0 || decided) return result;
+  }
+  return a < a_end ? 1 : (b < b_end ? -1 : 0);
+}
+
+// Walks the segments of two name keys. On 0 both cursors stand on the
+// NUL that ends their name keys.
+int compare_name_keys(SortMode mode, const Byte*& a, const Byte*& b, int index_a, int index_b) {
+  while (*a != 0 && *b != 0) {
+    const bool gbk_a = is_gbk_segment(a), gbk_b = is_gbk_segment(b);
+    if (gbk_a != gbk_b) return gbk_a ? -1 : 1;
+    const Byte* a_end = segment_end(a);
+    const Byte* b_end = segment_end(b);
+    int result;
+    if (!gbk_a) {
+      result = equal_folded(a, a_end, b, b_end) ? 0 : sign(static_cast<long long>(index_a) - index_b);
+    } else if (mode == SortMode::kPinyin) {
+      result = compare_readings(a, a_end, b, b_end);
+    } else {
+      result = compare_character_runs(mode, a, a_end, b, b_end);
+    }
+    if (result != 0) return result;
+    a = *a_end == kSeparator ? a_end + 1 : a_end;
+    b = *b_end == kSeparator ? b_end + 1 : b_end;
+  }
+  return *a != 0 ? 1 : (*b != 0 ? -1 : 0);
+}
+
+}  // namespace
+
+int compare_keys(SortMode mode, std::string_view key_a, std::string_view key_b, int index_a,
+                 int index_b) {
+  const Byte* a = reinterpret_cast<const Byte*>(key_a.data());
+  const Byte* b = reinterpret_cast<const Byte*>(key_b.data());
+  while (*a != 0) {
+    const int result = compare_name_keys(mode, a, b, index_a, index_b);
+    if (result != 0) return result;
+    ++a;
+    ++b;
+  }
+  return *b != 0 ? -1 : 0;
+}
+
+}  // namespace tolvar

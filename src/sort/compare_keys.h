@@ -1,0 +1,25 @@
+// Comparison of two sort keys under one of the four Chinese orders.
+#ifndef TOLVAR_SORT_COMPARE_KEYS_H_
+#define TOLVAR_SORT_COMPARE_KEYS_H_
+
+#include <string_view>
+
+#include "run/settings.h"
+
+namespace tolvar {
+
+// Compares sort keys as built by build_sort_key (each ends with its empty
+// name key) under `mode` (not kNone). Only the sign of the result counts:
+// negative when A goes first, positive when B goes first, zero when equal.
+// Segments that begin with a GBK character order before all others; two
+// other segments that differ beyond letter case order by the entries' file
+// positions `index_a` and `index_b`, never by their letters.
+//
+// This function is performance-critical (the entry walk calls it O(n^2)
+// times); please benchmark any changes.
+int compare_keys(SortMode mode, std::string_view key_a, std::string_view key_b, int index_a,
+                 int index_b);
+
+}  // namespace tolvar
+
+#endif  // TOLVAR_SORT_COMPARE_KEYS_H_
