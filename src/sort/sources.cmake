@@ -6,6 +6,7 @@ list(APPEND TOLVAR_SOURCES
   src/sort/sort_key.cc
 )
 list(APPEND TOLVAR_TEST_SOURCES
+  src/sort/compare_keys_test.cc
   src/sort/gbk_tables_test.cc
   src/sort/sort_key_test.cc
 )
