@@ -116,10 +116,9 @@ int compare_name_keys(SortMode mode, const Byte*& a, const Byte*& b, int index_a
 
 }  // namespace
 
-int compare_keys(SortMode mode, std::string_view key_a, std::string_view key_b, int index_a,
-                 int index_b) {
-  const Byte* a = reinterpret_cast<const Byte*>(key_a.data());
-  const Byte* b = reinterpret_cast<const Byte*>(key_b.data());
+int compare_keys(SortMode mode, const char* key_a, const char* key_b, int index_a, int index_b) {
+  const Byte* a = reinterpret_cast<const Byte*>(key_a);
+  const Byte* b = reinterpret_cast<const Byte*>(key_b);
   while (*a != 0) {
     const int result = compare_name_keys(mode, a, b, index_a, index_b);
     if (result != 0) return result;

@@ -2,8 +2,6 @@
 #ifndef TOLVAR_SORT_COMPARE_KEYS_H_
 #define TOLVAR_SORT_COMPARE_KEYS_H_
 
-#include <string_view>
-
 #include "run/settings.h"
 
 namespace tolvar {
@@ -17,8 +15,7 @@ namespace tolvar {
 //
 // This function is performance-critical (the entry walk calls it O(n^2)
 // times); please benchmark any changes.
-int compare_keys(SortMode mode, std::string_view key_a, std::string_view key_b, int index_a,
-                 int index_b);
+int compare_keys(SortMode mode, const char* key_a, const char* key_b, int index_a, int index_b);
 
 }  // namespace tolvar
 

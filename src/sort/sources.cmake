@@ -8,6 +8,7 @@ list(APPEND TOLVAR_SOURCES
 list(APPEND TOLVAR_TEST_SOURCES
   src/sort/compare_keys_test.cc
   src/sort/gbk_tables_test.cc
+  src/sort/sort_bibitems_test.cc
   src/sort/sort_key_test.cc
 )
 # The GBK code tables are generated from data/ at build time.
