@@ -1,11 +1,334 @@
 #include "convert/convert.h"
 
-namespace tolvar {
+#include <cstring>
+#include <string_view>
 
-// Placeholder until the conversion pass lands: the marker, then the input.
-void convert_lines(const Settings&, std::string_view input, std::string* out, std::string*) {
+#include "convert/author_list.h"
+#include "convert/cjk_output.h"
+#include "convert/convert_state.h"
+#include "convert/tex_reader.h"
+
+namespace tolvar {
+namespace {
+
+constexpr std::string_view kBibitem = "\\bibitem";
+constexpr std::string_view kNewblock = "\\newblock";
+constexpr std::string_view kDitor = "ditor";
+
+void write_bytes(ConvertState& state, const unsigned char* from, const unsigned char* to) {
+  state.out->append(reinterpret_cast<const char*>(from), to - from);
+}
+
+// The rest of the line's text, from the cursor to its first NUL.
+std::string_view rest_of_line(const ConvertState& state) {
+  return {reinterpret_cast<const char*>(state.cursor),
+          static_cast<size_t>(state.line_end - state.cursor)};
+}
+
+const unsigned char* find_in_rest(const ConvertState& state, std::string_view word) {
+  const std::string_view rest = rest_of_line(state);
+  const size_t at = rest.find(word);
+  return at == std::string_view::npos ? nullptr : state.cursor + at;
+}
+
+bool rest_starts_with(const ConvertState& state, std::string_view text) {
+  return !text.empty() && rest_of_line(state).starts_with(text);
+}
+
+// `c`, just read, matches the replaced string `from` when it is its first
+// byte and the bytes at the cursor are the rest of it, as they stand.
+// An empty replaced string never matches.
+bool matches(const ConvertState& state, int c, const std::string& from) {
+  if (from.empty() || c != static_cast<unsigned char>(from[0])) return false;
+  return rest_of_line(state).starts_with(std::string_view(from).substr(1));
+}
+
+void replace(ConvertState& state, const std::string& from, const std::string& to) {
+  *state.out += to;
+  state.cursor += from.size() - 1;
+}
+
+bool is_stop_or_line_end(const ConvertState& state, int c) {
+  return c == state.stop_char || c == '\n' || c == '\r';
+}
+
+// Step 1 of the scan: "In " or "edition" at the start of a second-block
+// line. Returns true when one was replaced.
+bool replace_at_block_line_start(ConvertState& state) {
+  const KeywordStrings& words = state.settings->words;
+  if (rest_starts_with(state, words.in_from)) {
+    *state.out += words.in;
+    state.cursor += words.in_from.size();
+    state.editor_phrase = true;
+    return true;
+  }
+  const std::string_view edition = words.edition_from;
+  if (edition.size() >= 2 && edition[0] == ' ' && rest_starts_with(state, edition.substr(1))) {
+    *state.out += words.edition;
+    state.cursor += edition.size() - 1;
+    return true;
+  }
+  return false;
+}
+
+// Steps 3 to 6: the keyword replacements of the current state for `c`.
+// Returns true when `c` and the rest of a phrase have been replaced.
+bool replace_keywords(ConvertState& state, int c) {
+  const KeywordStrings& words = state.settings->words;
+  const EntryState entry = state.entry_state;
+  if (entry == EntryState::first_block || entry == EntryState::second_block) {
+    if (matches(state, c, words.pages_from)) {
+      replace(state, words.pages_from, words.pages);
+      return true;
+    }
+    if (matches(state, c, words.chapter_from)) {
+      replace(state, words.chapter_from, words.chapter);
+      return true;
+    }
+  }
+  if (state.last_ditor != nullptr && state.last_ditor >= state.cursor) state.editor_phrase = true;
+  if (entry == EntryState::second_block) {
+    if (c == '{') {
+      state.editor_phrase = false;
+    } else if (state.editor_phrase) {
+      const std::string* editors = matches(state, c, words.editors2_from) ? &words.editors2_from
+                                   : matches(state, c, words.editor2_from) ? &words.editor2_from
+                                                                           : nullptr;
+      if (editors != nullptr) {
+        replace(state, *editors, words.editors2);
+        state.editor_phrase = false;
+        return true;
+      }
+    }
+    if (matches(state, c, words.edition_from)) {
+      replace(state, words.edition_from, words.edition);
+      return true;
+    }
+  }
+  if (entry == EntryState::authors) {
+    // The longer phrase first, so ", editors" never loses only its "s".
+    const std::string* editors = matches(state, c, words.editors_from) ? &words.editors_from
+                                 : matches(state, c, words.editor_from) ? &words.editor_from
+                                                                        : nullptr;
+    if (editors != nullptr) {
+      replace(state, *editors, words.editors);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool in_author_list(const ConvertState& state) {
+  return state.entry_state == EntryState::label || state.entry_state == EntryState::authors ||
+         (state.entry_state == EntryState::second_block && state.editor_phrase);
+}
+
+// Step 7: hands a blank or comma after Chinese text to the author-list
+// handlers. Returns false when the handler has dealt with everything it
+// read; otherwise state.current holds the next character to output.
+bool handle_author_list(ConvertState& state) {
+  const int c = state.current;
+  if (!state.chinese_seen || !in_author_list(state)) return true;
+  int next;
+  if (c == ' ') {
+    // A blank right after a backslash is TeX's control space "\ ".
+    if (state.read_start == state.control_space_at) return true;
+    next = handle_author_space(state);
+  } else if (c == ',') {
+    next = handle_author_comma(state);
+  } else {
+    return true;
+  }
+  if (next == -1) return false;
+  state.current = next;
+  return true;
+}
+
+// Reads one character of the scan and writes it, or the phrase it starts.
+// Returns false when the reader met an incomplete caret sequence, which
+// ends the scan.
+bool scan_char(ConvertState& state, bool converts_label) {
+  if (state.entry_state == EntryState::second_block && state.cursor == state.scan_start &&
+      replace_at_block_line_start(state)) {
+    return true;
+  }
+  const int c = read_tex_char(state);
+  if (c == -1) {
+    // The rest of the line is copied as it stands, carets included (a
+    // superscript in a formula must survive).
+    state.cursor = state.read_start;
+    return false;
+  }
+  state.current = c;
+  if (replace_keywords(state, c)) return true;
+  if (!handle_author_list(state)) return true;
+  if (converts_label) {
+    convert_label_char(state);
+  } else {
+    copy_char(state);
+  }
+  return true;
+}
+
+// Reads and writes the line from the cursor up to the stop character or
+// the line end, applying the current state's rules.
+//
+// This function is performance-critical; please benchmark any changes.
+void scan_line(ConvertState& state) {
+  state.scan_start = state.cursor;
+  state.current = *state.cursor;
+  if (state.current == 0) return;
+  const bool converts_label = state.entry_state == EntryState::label && !state.settings->cjk;
+  while (!is_stop_or_line_end(state, state.current)) {
+    if (!scan_char(state, converts_label) || state.current == 0) return;
+  }
+}
+
+// A first-block line decides, by its first GBK character, whether the
+// entry is Chinese. The cursor is left where it was.
+void pre_scan_first_block(ConvertState& state) {
+  const unsigned char* start = state.cursor;
+  while (*state.cursor != 0 && *state.cursor != '\n' && *state.cursor != '\r') {
+    const int c = read_tex_char(state);
+    if (c == -1) break;
+    if (is_gbk_lead(c)) {
+      state.entry_is_chinese = true;
+      break;
+    }
+  }
+  state.cursor = start;
+}
+
+void end_line(ConvertState& state) {
+  if ((state.entry_state == EntryState::label && state.current == ']') ||
+      state.entry_state == EntryState::key) {
+    state.entry_state = EntryState::authors;
+  }
+  const unsigned char* text_end = state.cursor;
+  while (*text_end != 0 && *text_end != '\n' && *text_end != '\r') ++text_end;
+  write_bytes(state, state.cursor, text_end);
+  if (*text_end != 0 && state.chinese_seen &&
+      (state.entry_state == EntryState::label || state.entry_state == EntryState::second_block)) {
+    *state.out += '%';
+  }
+  // The line end, and whatever follows a NUL byte inside the line.
+  write_bytes(state, text_end, state.line_limit);
+}
+
+void copy_rest_of_line(ConvertState& state) { write_bytes(state, state.cursor, state.line_limit); }
+
+// Writes "\bibitem" and what follows it up to the label's "[".
+void start_entry(ConvertState& state, const unsigned char* bibitem) {
+  state.entry_state = EntryState::label;
+  state.entry_is_chinese = false;
+  write_bytes(state, state.cursor, bibitem + kBibitem.size());
+  state.cursor = bibitem + kBibitem.size();
+  while (*state.cursor != 0 && *state.cursor != '[') {
+    if (*state.cursor == '{') state.entry_state = EntryState::key;
+    *state.out += static_cast<char>(*state.cursor++);
+  }
+}
+
+void start_block(ConvertState& state, const unsigned char* newblock) {
+  const unsigned char* from = state.cursor;
+  state.cursor = newblock + kNewblock.size();
+  while (*state.cursor == ' ') ++state.cursor;
+  write_bytes(state, from, state.cursor);
+  switch (state.entry_state) {
+    case EntryState::label:
+    case EntryState::authors:
+      state.entry_state = EntryState::first_block;
+      break;
+    case EntryState::first_block:
+      state.entry_state = EntryState::second_block;
+      break;
+    default:
+      state.entry_state = EntryState::later_blocks;
+      break;
+  }
+  state.editor_phrase = false;
+}
+
+void convert_line(ConvertState& state) {
+  ++state.line_number;
+  state.control_space_at = nullptr;
+  state.cursor = state.line_start;
+  while (*state.cursor == ' ') ++state.cursor;
+
+  const unsigned char first = state.cursor[0];
+  const unsigned char second = first == 0 ? 0 : state.cursor[1];
+  if ((first == '\n' && second == '\r') || (first == '\r' && second == '\n')) {
+    state.entry_state = EntryState::outside;
+    copy_rest_of_line(state);
+    return;
+  }
+
+  if (const unsigned char* bibitem = find_in_rest(state, kBibitem)) {
+    start_entry(state, bibitem);
+  } else if (const unsigned char* newblock = find_in_rest(state, kNewblock)) {
+    start_block(state, newblock);
+  }
+
+  switch (state.entry_state) {
+    case EntryState::outside:
+    case EntryState::later_blocks:
+      copy_rest_of_line(state);
+      return;
+    case EntryState::second_block:
+      if (!state.entry_is_chinese) {
+        copy_rest_of_line(state);
+        return;
+      }
+      state.stop_char = 0;
+      break;
+    case EntryState::first_block:
+      state.stop_char = 0;
+      pre_scan_first_block(state);
+      break;
+    case EntryState::label:
+      state.stop_char = ']';
+      break;
+    case EntryState::authors:
+    case EntryState::key:
+      state.stop_char = 0;
+      break;
+  }
+  const std::string_view text(reinterpret_cast<const char*>(state.line_start),
+                              state.line_end - state.line_start);
+  const size_t ditor = text.rfind(kDitor);
+  state.last_ditor = ditor == std::string_view::npos ? nullptr : state.line_start + ditor;
+  scan_line(state);
+  end_line(state);
+}
+
+}  // namespace
+
+void convert_lines(const Settings& settings, std::string_view input, std::string* out,
+                   std::string* messages) {
+  out->reserve(out->size() + kProcessedMarker.size() + input.size() + input.size() / 4);
   out->append(kProcessedMarker);
-  out->append(input);
+
+  ConvertState state;
+  state.settings = &settings;
+  state.out = out;
+  state.messages = settings.show_parse_errors ? messages : nullptr;
+
+  // Each line is copied into one reusable buffer that ends in a NUL, which
+  // the reader relies on.
+  std::string line;
+  size_t position = 0;
+  while (position < input.size()) {
+    const size_t newline = input.find('\n', position);
+    const size_t end = newline == std::string_view::npos ? input.size() : newline + 1;
+    line.assign(input.data() + position, end - position);
+    position = end;
+
+    state.line_start = reinterpret_cast<const unsigned char*>(line.c_str());
+    state.line_limit = state.line_start + line.size();
+    const void* nul = std::memchr(line.data(), 0, line.size());
+    state.line_end = nul != nullptr ? static_cast<const unsigned char*>(nul) : state.line_limit;
+    convert_line(state);
+  }
 }
 
 }  // namespace tolvar

@@ -1,0 +1,52 @@
+// libFuzzer entry for the conversion pass. The first byte picks the flags
+// and a few unusual keyword strings; the rest is the .bbl text.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "convert/cjk_output.h"
+#include "convert/convert.h"
+#include "run/settings.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const uint8_t flags = data[0];
+  tolvar::Settings settings;
+  settings.visible = flags & 1;
+  settings.cjk = flags & 2;
+  settings.show_parse_errors = !(flags & 4);
+  settings.words.and_ = ",~";
+  settings.words.and_label = ",~";
+  settings.words.etal_label.clear();
+  tolvar::append_label_cjk_char(settings.visible, 0xB5, 0xC8, &settings.words.etal_label);
+  if (flags & 8) {
+    // Empty and one-byte replaced strings, and a lone blank for _edition.
+    settings.words.in_from = "";
+    settings.words.pages_from = "p";
+    settings.words.chapter_from = "";
+    settings.words.edition_from = " ";
+    settings.words.editors_from = ",";
+    settings.words.editor_from = "";
+    settings.words.editors2_from = "";
+    settings.words.editor2_from = "e";
+  }
+  if (flags & 16) {
+    // Replacing strings with line ends, carets and DEL bytes.
+    settings.words.and_ = "\n^^";
+    settings.words.and_label = "]\x7f";
+    settings.words.etal = "%\r";
+    settings.words.in = "\xB5";
+  }
+  const std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
+  std::string out;
+  std::string messages;
+  tolvar::convert_lines(settings, input, &out, &messages);
+
+  // Nothing is ever lost: every input byte outside the scanned text is
+  // kept, so the output holds at least the marker.
+  if (out.compare(0, tolvar::kProcessedMarker.size(), tolvar::kProcessedMarker) != 0) {
+    __builtin_trap();
+  }
+  return 0;
+}

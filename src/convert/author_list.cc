@@ -1,0 +1,128 @@
+#include "convert/author_list.h"
+
+#include <string_view>
+
+#include "convert/tex_reader.h"
+
+namespace tolvar {
+namespace {
+
+int fold_letter(int c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+
+// Characters read ahead while they could still belong to a keyword.
+struct LookAhead {
+  int chars[5];
+  int count = 0;
+  bool stopped_in_set = false;  // the limit was reached, not a stranger
+};
+
+bool in_look_ahead_set(std::string_view set, int c) {
+  if (c <= 0 || c >= 0x80) return false;
+  return set.find(static_cast<char>(fold_letter(c))) != std::string_view::npos;
+}
+
+// Reads at most `limit` characters while they are members of `set`.
+// Returns false when the reader met an incomplete caret sequence.
+bool look_ahead(ConvertState& state, std::string_view set, int limit, LookAhead* ahead) {
+  while (ahead->count < limit) {
+    const int c = read_tex_char(state);
+    if (c == -1) return false;
+    ahead->chars[ahead->count++] = c;
+    if (!in_look_ahead_set(set, c)) return true;
+  }
+  ahead->stopped_in_set = true;
+  return true;
+}
+
+// True when the characters read are exactly `pattern`; letters compare
+// without regard to case, and a '?' in the pattern stands for "~" or a blank.
+bool look_ahead_matches(const LookAhead& ahead, std::string_view pattern) {
+  if (!ahead.stopped_in_set || ahead.count != static_cast<int>(pattern.size())) return false;
+  for (int i = 0; i < ahead.count; ++i) {
+    const int c = fold_letter(ahead.chars[i]);
+    const char want = pattern[i];
+    if (want == '?' ? (c != '~' && c != ' ') : c != want) return false;
+  }
+  return true;
+}
+
+// A failed attempt writes back what it read; a last character outside the
+// set is handed back to the scan instead.
+int reemit_look_ahead(ConvertState& state, const LookAhead& ahead) {
+  const int written = ahead.stopped_in_set ? ahead.count : ahead.count - 1;
+  for (int i = 0; i < written; ++i) *state.out += static_cast<char>(ahead.chars[i]);
+  return ahead.stopped_in_set ? -1 : ahead.chars[ahead.count - 1];
+}
+
+bool use_label_forms(const ConvertState& state) {
+  return state.entry_state == EntryState::label && !state.settings->cjk;
+}
+
+void write_and(ConvertState& state) {
+  const KeywordStrings& words = state.settings->words;
+  *state.out += use_label_forms(state) ? words.and_label : words.and_;
+}
+
+void write_etal(ConvertState& state) {
+  const KeywordStrings& words = state.settings->words;
+  *state.out += use_label_forms(state) ? words.etal_label : words.etal;
+}
+
+// One "and" or "et al." attempt started by `first`, the letter after the
+// blanks.
+int try_keyword(ConvertState& state, int first, std::string_view set,
+                std::string_view pattern, void (*write_keyword)(ConvertState&)) {
+  state.chinese_seen = false;
+  LookAhead ahead;
+  if (!look_ahead(state, set, static_cast<int>(pattern.size()), &ahead)) return -1;
+  if (look_ahead_matches(ahead, pattern)) {
+    write_keyword(state);
+    state.chinese_seen = true;
+    return read_tex_char_skip_spaces(state);
+  }
+  *state.out += static_cast<char>(first);
+  return reemit_look_ahead(state, ahead);
+}
+
+}  // namespace
+
+int handle_author_space(ConvertState& state) {
+  state.in_control_word = false;
+  const int first = read_tex_char_skip_spaces(state);
+  if (first == -1) return -1;
+  if (first == '\\') {
+    const unsigned char* after_backslash = state.cursor;
+    const int next = read_tex_char(state);
+    if (next == -1) return -1;
+    if (next == '&') {
+      write_and(state);
+      return read_tex_char_skip_spaces(state);
+    }
+    state.in_control_word = true;
+    state.control_space_at = after_backslash;
+    *state.out += '\\';
+    return next;
+  }
+  if (first == 'a' || first == 'A') return try_keyword(state, first, "nd", "nd", write_and);
+  if (first == 'e' || first == 'E') {
+    return try_keyword(state, first, "t~ al.", "t?al.", write_etal);
+  }
+  *state.out += '~';
+  return first;
+}
+
+int handle_author_comma(ConvertState& state) {
+  state.in_control_word = false;
+  state.chinese_seen = false;
+  LookAhead ahead;
+  if (!look_ahead(state, " and", 4, &ahead)) return -1;
+  if (look_ahead_matches(ahead, " and")) {
+    write_and(state);
+    state.chinese_seen = true;
+    return read_tex_char_skip_spaces(state);
+  }
+  *state.out += ',';
+  return reemit_look_ahead(state, ahead);
+}
+
+}  // namespace tolvar

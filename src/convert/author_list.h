@@ -1,0 +1,20 @@
+// Author-list words after a Chinese name: "and", "\&", "et al." and
+// "et~al." become the `and` / `etal.` strings with the blanks around them
+// dropped, ", and" becomes the `and` string, and a blank between a Chinese
+// name and the next becomes a tie. Called by the scan only while
+// chinese_seen is set, after it has read the blank or the comma.
+#ifndef TOLVAR_CONVERT_AUTHOR_LIST_H_
+#define TOLVAR_CONVERT_AUTHOR_LIST_H_
+
+#include "convert/convert_state.h"
+
+namespace tolvar {
+
+// Both return the next character, already read and not yet written, for
+// the scan to output (0..255), or -1 when nothing is left over.
+int handle_author_space(ConvertState& state);
+int handle_author_comma(ConvertState& state);
+
+}  // namespace tolvar
+
+#endif  // TOLVAR_CONVERT_AUTHOR_LIST_H_

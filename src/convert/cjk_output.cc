@@ -1,0 +1,170 @@
+#include "convert/cjk_output.h"
+
+#include "convert/tex_reader.h"
+
+namespace tolvar {
+namespace {
+
+void append_decimal_trail(unsigned char trail, std::string* out) {
+  // A valid trail byte is 64..254: two digits below 100, three from 100.
+  if (trail >= 100) *out += static_cast<char>('0' + trail / 100);
+  *out += static_cast<char>('0' + trail / 10 % 10);
+  *out += static_cast<char>('0' + trail % 10);
+}
+
+bool is_line_stop(const ConvertState& state, int c) {
+  return c == state.stop_char || c == 0 || c == '\n' || c == '\r';
+}
+
+// A raw stop character (the "]" closing a label) is never taken as a trail
+// byte: the reader did not step over it, and it closes the label.
+bool is_usable_trail(const ConvertState& state, int trail) {
+  if (!is_gbk_trail(trail)) return false;
+  return !(trail == state.stop_char && state.cursor == state.read_start);
+}
+
+void report_bad_pair(ConvertState& state, const char* description, int lead, int trail) {
+  if (state.messages == nullptr) return;
+  begin_parse_message(state, description);
+  append_caret_hex(state.messages, lead);
+  append_caret_hex(state.messages, trail);
+  *state.messages += '\n';
+}
+
+// A stop character, NUL, LF or CR ends the scan and is not written. When
+// it was written in caret notation (^^5d, ^^0a, ^^00) the reader has
+// consumed it; its text is written as it stands so no input is lost.
+void keep_consumed_stop(ConvertState& state) {
+  if (state.cursor != state.read_start) {
+    state.out->append(reinterpret_cast<const char*>(state.read_start),
+                      state.cursor - state.read_start);
+  }
+}
+
+// Writes one byte that is not a lead byte, keeping the flags: letters
+// clear chinese_seen unless they name a control word.
+void write_single_byte(ConvertState& state, unsigned char c) {
+  if (c == '\\') {
+    state.in_control_word = true;
+    // "\\" is a complete control symbol; any other backslash opens one.
+    const bool closes_symbol =
+        state.control_space_at != nullptr && state.control_space_at == state.read_start;
+    state.control_space_at = closes_symbol ? nullptr : state.cursor;
+  } else if (!state.in_control_word) {
+    if (is_ascii_letter(c)) state.chinese_seen = false;
+  } else if (!is_ascii_letter(c)) {
+    state.in_control_word = false;
+  }
+  *state.out += static_cast<char>(c);
+}
+
+bool skip_triple_part(ConvertState& state) {
+  if (is_ascii_digit(*state.cursor)) {
+    for (int i = 0; i < 3 && is_ascii_digit(*state.cursor); ++i) ++state.cursor;
+    return true;
+  }
+  return read_tex_char(state) != -1;
+}
+
+bool read_triple_delimiter(ConvertState& state) {
+  const int c = read_tex_char(state);
+  if (c == 0x7F) return true;
+  if (c != -1 && state.messages != nullptr) {
+    begin_parse_message(state,
+                        "Wrong \"^^7f\" CJK character - \"^^7f\" is expected here");
+    append_caret_hex(state.messages, c);
+    *state.messages += '\n';
+  }
+  return false;
+}
+
+}  // namespace
+
+void append_label_cjk_char(bool visible, unsigned char lead, unsigned char trail,
+                           std::string* out) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  if (visible) {
+    *out += "^^7f^^";
+    *out += kHex[lead >> 4];
+    *out += kHex[lead & 15];
+    *out += "^^7f";
+    append_decimal_trail(trail, out);
+    *out += "^^7f";
+  } else {
+    *out += '\x7f';
+    *out += static_cast<char>(lead);
+    *out += '\x7f';
+    append_decimal_trail(trail, out);
+    *out += '\x7f';
+  }
+}
+
+void write_label_cjk_char(ConvertState& state, unsigned char lead, unsigned char trail) {
+  append_label_cjk_char(state.settings->visible, lead, trail, state.out);
+}
+
+bool reemit_label_triple(ConvertState& state) {
+  const unsigned char* start = state.cursor;
+  if (!skip_triple_part(state) || !read_triple_delimiter(state) ||
+      !skip_triple_part(state) || !read_triple_delimiter(state)) {
+    return false;
+  }
+  *state.out += "^^7f";
+  state.out->append(reinterpret_cast<const char*>(start), state.cursor - start);
+  return true;
+}
+
+void convert_label_char(ConvertState& state) {
+  const int c = state.current;
+  if (c == 0x7F) {
+    if (reemit_label_triple(state)) {
+      state.chinese_seen = true;
+    } else {
+      state.chinese_seen = false;
+      state.in_control_word = false;
+    }
+    return;
+  }
+  if (is_gbk_lead(c)) {
+    const int trail = read_tex_char(state);
+    if (trail == -1) return;
+    if (is_usable_trail(state, trail)) {
+      state.chinese_seen = true;
+      write_label_cjk_char(state, static_cast<unsigned char>(c),
+                           static_cast<unsigned char>(trail));
+      return;
+    }
+    report_bad_pair(state, "An incomplete '^^xx' TeX character is found", c, trail);
+    state.current = trail;
+    return;
+  }
+  if (is_line_stop(state, c)) {
+    keep_consumed_stop(state);
+    return;
+  }
+  write_single_byte(state, static_cast<unsigned char>(c));
+}
+
+void copy_char(ConvertState& state) {
+  const int c = state.current;
+  if (is_gbk_lead(c)) {
+    const int trail = read_tex_char(state);
+    if (trail == -1) return;
+    if (is_usable_trail(state, trail)) {
+      state.chinese_seen = true;
+      *state.out += static_cast<char>(c);
+      *state.out += static_cast<char>(trail);
+      return;
+    }
+    report_bad_pair(state, "A wrong CJK character is found", c, trail);
+    state.current = trail;
+    return;
+  }
+  if (is_line_stop(state, c)) {
+    keep_consumed_stop(state);
+    return;
+  }
+  write_single_byte(state, static_cast<unsigned char>(c));
+}
+
+}  // namespace tolvar

@@ -1,0 +1,248 @@
+#include "convert/convert.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "convert/convert_test_support.h"
+
+namespace tolvar {
+namespace {
+
+// 张 D5 C5, 三 C8 FD, 李 C0 EE, 四 CB C4, 王 CD F5, 五 CE E5, 等 B5 C8
+#define ZHANGSAN "\xD5\xC5\xC8\xFD"
+#define LISI "\xC0\xEE\xCB\xC4"
+#define WANGWU "\xCD\xF5\xCE\xE5"
+#define DENG "\xB5\xC8"
+#define ZHONGWEN_BIAOTI "\xD6\xD0\xCE\xC4\xB1\xEA\xCC\xE2"            // 中文标题
+#define HUIYI_LUNWENJI "\xBB\xE1\xD2\xE9\xC2\xDB\xCE\xC4\xBC\xAF"      // 会议论文集
+#define FABIAOYU "\xB7\xA2\xB1\xED\xD3\xDA: "                          // 发表于:
+#define YEMA "\xD2\xB3\xC2\xEB: "                                      // 页码:
+#define BIANZHE "~(\xB1\xE0\xD5\xDF)"                                  // ~(编者)
+
+std::string convert(std::string_view input, const Settings& settings, std::string* messages) {
+  std::string out;
+  convert_lines(settings, input, &out, messages);
+  EXPECT_EQ(out.substr(0, kProcessedMarker.size()), kProcessedMarker);
+  return out.substr(std::min(out.size(), kProcessedMarker.size()));
+}
+
+std::string convert(std::string_view input, const Settings& settings = finished_settings()) {
+  std::string messages;
+  return convert(input, settings, &messages);
+}
+
+constexpr std::string_view kWorkedExample =
+    "\\begin{thebibliography}{1}\n"
+    "\n"
+    "\\bibitem[" ZHANGSAN " and " LISI "(2005)]{zhang05}\n"
+    ZHANGSAN " and " LISI ".\n"
+    "\\newblock " ZHONGWEN_BIAOTI ".\n"
+    "  \\newblock In " WANGWU ", editor, {\\em " HUIYI_LUNWENJI "}, pages 1--10, 2005.\n"
+    "\n"
+    "\\end{thebibliography}\n";
+
+std::string worked_example_output(std::string_view label_line) {
+  return "\\begin{thebibliography}{1}\n"
+         "\n" +
+         std::string(label_line) +
+         "\n" ZHANGSAN ",~" LISI ".\n"
+         "\\newblock " ZHONGWEN_BIAOTI ".\n"
+         "\\newblock " FABIAOYU WANGWU BIANZHE ", {\\em " HUIYI_LUNWENJI "}, " YEMA
+         "1--10, 2005.%\n"
+         "%\n"
+         "\\end{thebibliography}\n";
+}
+
+TEST(ConvertLinesTest, WorkedExampleVisible) {
+  std::string messages;
+  EXPECT_EQ(convert(kWorkedExample, finished_settings(true), &messages),
+            worked_example_output("\\bibitem[^^7f^^d5^^7f197^^7f^^7f^^c8^^7f253^^7f,~"
+                                  "^^7f^^c0^^7f238^^7f^^7f^^cb^^7f196^^7f(2005)]{zhang05}"));
+  EXPECT_EQ(messages, "");
+}
+
+TEST(ConvertLinesTest, WorkedExampleInvisible) {
+  EXPECT_EQ(convert(kWorkedExample),
+            worked_example_output("\\bibitem[\x7f\xD5\x7f" "197\x7f\x7f\xC8\x7f" "253\x7f,~"
+                                  "\x7f\xC0\x7f" "238\x7f\x7f\xCB\x7f" "196\x7f(2005)]{zhang05}"));
+}
+
+TEST(ConvertLinesTest, WorkedExampleCjk) {
+  EXPECT_EQ(convert(kWorkedExample, finished_settings(false, true)),
+            worked_example_output("\\bibitem[" ZHANGSAN ",~" LISI "(2005)]{zhang05}"));
+}
+
+TEST(ConvertLinesTest, EmptyInputGivesOnlyTheMarker) {
+  std::string out;
+  std::string messages;
+  convert_lines(finished_settings(), "", &out, &messages);
+  EXPECT_EQ(out, kProcessedMarker);
+}
+
+struct PassCase {
+  const char* name;
+  std::string input;
+  std::string output;
+};
+
+void expect_pass(const PassCase* cases, size_t count, const Settings& settings) {
+  for (size_t i = 0; i < count; ++i) {
+    EXPECT_EQ(convert(cases[i].input, settings), cases[i].output) << cases[i].name;
+  }
+}
+
+// A Chinese entry up to its second block.
+const std::string kChineseHead = "\\bibitem{k}\nA.\n\\newblock " ZHONGWEN_BIAOTI ".\n";
+const std::string kEnglishHead = "\\bibitem{k}\nA.\n\\newblock Title.\n";
+
+TEST(ConvertLinesTest, EntryStatesAndLabels) {
+  const PassCase cases[] = {
+      {"bibitem without label", "\\bibitem{k}\n" ZHANGSAN " " LISI "\n",
+       "\\bibitem{k}\n" ZHANGSAN "~" LISI "\n"},
+      {"bibitem without [ or { keeps the label open",
+       "\\bibitem\n" ZHANGSAN "]{k}\n" LISI "\n",
+       "\\bibitem\n\x7f\xD5\x7f" "197\x7f\x7f\xC8\x7f" "253\x7f]{k}\n" LISI "\n"},
+      {"label closed on a later line", "\\bibitem[" ZHANGSAN "\n   " LISI " x]{k}\n",
+       "\\bibitem[\x7f\xD5\x7f" "197\x7f\x7f\xC8\x7f" "253\x7f%\n"
+       "\x7f\xC0\x7f" "238\x7f\x7f\xCB\x7f" "196\x7f~x]{k}\n"},
+      {"label line ending in English gets no percent", "\\bibitem[" ZHANGSAN " x\ny]{k}\n",
+       "\\bibitem[\x7f\xD5\x7f" "197\x7f\x7f\xC8\x7f" "253\x7f~x\ny]{k}\n"},
+      {"text before bibitem is kept", "  x\\bibitem[a]{k}\n", "x\\bibitem[a]{k}\n"},
+      {"label never closed", "\\bibitem[" DENG, "\\bibitem[\x7f\xB5\x7f" "200\x7f"},
+      {"bibitem ends a label", "\\bibitem[" DENG "\n\\bibitem[" DENG "]{k}\n",
+       "\\bibitem[\x7f\xB5\x7f" "200\x7f%\n\\bibitem[\x7f\xB5\x7f" "200\x7f]{k}\n"},
+      {"newblock ends a label", "\\bibitem[x\n\\newblock " DENG " and x\n",
+       "\\bibitem[x\n\\newblock " DENG " and x\n"},
+      {"leading spaces dropped, tabs kept", "   \t x\n", "\t x\n"},
+      {"caret bracket closes a label and is kept", "\\bibitem[" DENG "^^5d{k}\nx\n",
+       "\\bibitem[\x7f\xB5\x7f" "200\x7f^^5d{k}\nx\n"},
+  };
+  expect_pass(cases, std::size(cases), finished_settings());
+}
+
+TEST(ConvertLinesTest, AuthorLinesAndEditors) {
+  const PassCase cases[] = {
+      {"and, etal, tie", "\\bibitem{k}\n" ZHANGSAN ", " LISI ", and " WANGWU " et al.\n",
+       "\\bibitem{k}\n" ZHANGSAN ", " LISI ",~" WANGWU DENG "\n"},
+      {"editors in any entry", "\\bibitem{k}\nSmith, editors.\nJones, editor.\n",
+       "\\bibitem{k}\nSmith" BIANZHE ".\nJones" BIANZHE ".\n"},
+      {"English names keep their and", "\\bibitem{k}\nA and B, and C\n",
+       "\\bibitem{k}\nA and B, and C\n"},
+      {"chinese_seen carries over lines", "\\bibitem{k}\n" ZHANGSAN "\nand " LISI "\n",
+       "\\bibitem{k}\n" ZHANGSAN "\nand " LISI "\n"},
+      {"trailing blank becomes a tie", "\\bibitem{k}\n" ZHANGSAN " \n",
+       "\\bibitem{k}\n" ZHANGSAN "~\n"},
+      {"control space stays", "\\bibitem[" ZHANGSAN "\\ " DENG "(2005)]{k}\n",
+       "\\bibitem[\x7f\xD5\x7f" "197\x7f\x7f\xC8\x7f" "253\x7f\\ \x7f\xB5\x7f" "200\x7f(2005)]{k}\n"},
+      {"control space before and stays", "\\bibitem{k}\n" ZHANGSAN "\\ and " LISI "\n",
+       "\\bibitem{k}\n" ZHANGSAN "\\ and " LISI "\n"},
+      {"blank after a line-break symbol is a plain blank", "\\bibitem{k}\n" ZHANGSAN "\\\\ " LISI "\n",
+       "\\bibitem{k}\n" ZHANGSAN "\\\\~" LISI "\n"},
+      {"blank after control word is a blank", "\\bibitem{k}\n" ZHANGSAN "\\relax " LISI "\n",
+       "\\bibitem{k}\n" ZHANGSAN "\\relax~" LISI "\n"},
+  };
+  expect_pass(cases, std::size(cases), finished_settings());
+}
+
+TEST(ConvertLinesTest, BlocksAndLineEnds) {
+  const PassCase cases[] = {
+      {"first block pages in English entry", "\\bibitem{k}\nA.\n\\newblock T, pages 1--2.\n",
+       "\\bibitem{k}\nA.\n\\newblock T, " YEMA "1--2.\n"},
+      {"English second block untouched", kEnglishHead + "\\newblock In X, editor, pages 3.\n",
+       kEnglishHead + "\\newblock In X, editor, pages 3.\n"},
+      {"Chinese second block", kChineseHead + "\\newblock In " WANGWU ", editors, 2nd edition.\n",
+       kChineseHead + "\\newblock " FABIAOYU WANGWU BIANZHE ", 2nd\xB0\xE6.\n"},
+      {"edition at a continuation line start", kChineseHead + "\\newblock " DENG "\n  edition x\n",
+       kChineseHead + "\\newblock " DENG "%\n\xB0\xE6 x\n"},
+      {"In only at a line start", kChineseHead + "\\newblock X In Y\n",
+       kChineseHead + "\\newblock X In Y\n"},
+      {"editor ahead turns the phrase on", kChineseHead + "\\newblock {a, editor} b, editor\n",
+       kChineseHead + "\\newblock {a" BIANZHE "} b" BIANZHE "\n"},
+      {"brace ends the editor phrase", kChineseHead + "\\newblock In " WANGWU "{" LISI "} " WANGWU "\n",
+       kChineseHead + "\\newblock " FABIAOYU WANGWU "{" LISI "} " WANGWU "%\n"},
+      {"brace handed back by a tie keeps the phrase", kChineseHead + "\\newblock In " WANGWU " {" LISI "} " WANGWU "\n",
+       kChineseHead + "\\newblock " FABIAOYU WANGWU "~{" LISI "}~" WANGWU "%\n"},
+      {"last line without line end gets no percent", kChineseHead + "\\newblock " DENG,
+       kChineseHead + "\\newblock " DENG},
+      {"third block untouched", kChineseHead + "\\newblock " DENG "\n\\newblock pages " DENG "\n",
+       kChineseHead + "\\newblock " DENG "%\n\\newblock pages " DENG "\n"},
+      {"CR LF resets to outside", kChineseHead + "\\newblock " DENG "\n \r\n\\newblock pages\n",
+       kChineseHead + "\\newblock " DENG "%\n\r\n\\newblock pages\n"},
+      {"lone LF stays in the block", kChineseHead + "\\newblock " DENG "\n\n",
+       kChineseHead + "\\newblock " DENG "%\n%\n"},
+      {"CR inside a line ends its scan", kChineseHead + "\\newblock " DENG "\rpages \n",
+       kChineseHead + "\\newblock " DENG "%\rpages \n"},
+      {"pre-scan reads past a bracket", "\\bibitem[a]{k}\n\\newblock ]" DENG "\n\\newblock pages 3\n",
+       "\\bibitem[a]{k}\n\\newblock ]" DENG "\n\\newblock " YEMA "3%\n"},
+  };
+  expect_pass(cases, std::size(cases), finished_settings());
+}
+
+TEST(ConvertLinesTest, RedefinedKeywordStrings) {
+  Settings settings = finished_settings();
+  settings.words.pages_from = "pp. ";
+  settings.words.pages = "P";
+  settings.words.in_from = "";  // an empty replaced string never matches
+  settings.words.edition_from = " ";  // never at a line start; any blank elsewhere
+  settings.words.editors_from = ", eds";
+  settings.words.editor_from = "";
+  settings.words.and_ = "&";
+  const PassCase cases[] = {
+      {"redefined", "\\bibitem{k}\n" ZHANGSAN " and " LISI ", eds, editor\n\\newblock "
+                    DENG " pp. 3, pages 4\n\\newblock In  x\n",
+       "\\bibitem{k}\n" ZHANGSAN "&" LISI BIANZHE ", editor\n\\newblock " DENG " P3, pages 4\n"
+       "\\newblock In\xB0\xE6\xB0\xE6x\n"},
+  };
+  expect_pass(cases, std::size(cases), settings);
+}
+
+TEST(ConvertLinesTest, ParseErrorMessagesCarryLineNumbers) {
+  std::string messages;
+  const std::string output =
+      convert("x\n\\bibitem[a\xB5 ]{k}\n\\newblock ^^zz " DENG "\n", finished_settings(), &messages);
+  EXPECT_EQ(output, "x\n\\bibitem[a]{k}\n\\newblock ^^zz " DENG "\n");
+  EXPECT_EQ(messages,
+            "An incomplete '^^xx' TeX character is found:\n\tLine 2: ... ^^b5^^20\n"
+            "An incomplete '^^xx' TeX character is found:\n\tLine 3: ... \"^^zz " DENG "\n\"\n"
+            "An incomplete '^^xx' TeX character is found:\n\tLine 3: ... \"^^zz " DENG "\n\"\n");
+
+  Settings quiet = finished_settings();
+  quiet.show_parse_errors = false;
+  std::string none;
+  EXPECT_EQ(convert("x\n\\bibitem[a\xB5 ]{k}\n\\newblock ^^zz " DENG "\n", quiet, &none), output);
+  EXPECT_EQ(none, "");
+}
+
+TEST(ConvertLinesTest, NoInputByteIsLost) {
+  const PassCase cases[] = {
+      {"NUL inside an author line", std::string("\\bibitem{k}\nab\0cd\n", 17),
+       std::string("\\bibitem{k}\nab\0cd\n", 17)},
+      {"NUL inside a label", std::string("\\bibitem[a\0]{k}\nx\n", 18),
+       std::string("\\bibitem[a\0]{k}\nx\n", 18)},
+      {"NUL right after bibitem", std::string("\\bibitem\0[a]\n", 13),
+       std::string("\\bibitem\0[a]\n", 13)},
+      {"caret NUL", "\\bibitem{k}\nab^^00cd\n", "\\bibitem{k}\nab^^00cd\n"},
+      {"lone lead byte at the end", "\\bibitem{k}\n\xB5", "\\bibitem{k}\n"},
+      {"one byte", "x", "x"},
+      {"only blank lines", "\n\n\n", "\n\n\n"},
+  };
+  expect_pass(cases, std::size(cases), finished_settings());
+}
+
+TEST(ConvertLinesTest, MultiMegabyteLines) {
+  std::string label = "\\bibitem[";
+  for (int i = 0; i < 500000; ++i) label += ZHANGSAN " ";
+  label += "]{k}\n";
+  std::string input = label + std::string(3 << 20, 'x') + "\n\\newblock " +
+                      std::string(1 << 20, '^') + "\n";
+  std::string out;
+  std::string messages;
+  convert_lines(finished_settings(), input, &out, &messages);
+  EXPECT_GT(out.size(), input.size());
+  EXPECT_EQ(out.substr(out.size() - 6), "^^^^^\n");
+  EXPECT_LT(messages.size(), 1000u);
+}
+
+}  // namespace
+}  // namespace tolvar
