@@ -15,6 +15,7 @@ import sys
 
 PY_STROKE = "/usr/share/fcitx5/pinyinhelper/py_stroke.mb"
 RIME_STROKE = "/usr/share/rime-data/stroke.dict.yaml"
+UNIHAN_IRG_SOURCES = "/usr/share/unicode/Unihan_IRGSources.txt.bz2"  # only for --report
 
 # Python's gbk codec has the two dashes the other way round from code page 936.
 SWAPPED_DASHES = {(0xA1, 0xAA): 0x2015, (0xA8, 0x44): 0x2014}
@@ -180,11 +181,37 @@ def stroke_table(table, report):
         strokes[(lead, trail)] = digits
         origin[source] += 1
     if report:
+        report_stroke_counts(strokes, table)
         for source, count in origin.items():
             print(f"strokes from {source}: {count}", file=sys.stderr)
         for code, point in missing:
             print(f"no stroke data: {code:04X} U+{point:04X} {chr(point)}", file=sys.stderr)
     return strokes
+
+
+def report_stroke_counts(strokes, table):
+    """Compares the stroke counts with Unihan's kTotalStrokes (first value)."""
+    import bz2
+    total = {}
+    with bz2.open(UNIHAN_IRG_SOURCES, "rt", encoding="utf-8") as f:
+        for line in f:
+            fields = line.rstrip("\n").split("\t")
+            if len(fields) == 3 and fields[1] == "kTotalStrokes":
+                total[chr(int(fields[0][2:], 16))] = int(fields[2].split()[0])
+    known = agree = 0
+    differ = []
+    for (lead, trail), digits in sorted(strokes.items()):
+        char = chr(real_code_point(lead, trail, table))
+        if char in total:
+            known += 1
+            if total[char] == len(digits):
+                agree += 1
+            else:
+                differ.append(f"{lead:02X}{trail:02X} {char} {len(digits)} vs {total[char]}")
+    print(f"stroke counts equal to kTotalStrokes: {agree} of {known} "
+          f"({100.0 * agree / known:.2f} %)", file=sys.stderr)
+    for line in differ:
+        print(f"stroke count differs: {line}", file=sys.stderr)
 
 
 def write_lines(path, lines):

@@ -23,18 +23,26 @@ struct CompoundSurname {
 };
 
 struct PinyinDictionary {
-  std::vector<CharacterReadings> characters;  // indexed by GBK index
-  std::vector<CompoundSurname> compounds;     // in file order
+  std::vector<CharacterReadings> characters;  // indexed by GBK index, 23940 records
+  std::vector<CompoundSurname> compounds;     // in file order; each `characters` is 4 bytes
 };
 
-// Parses the text of a dictionary file (CR LF folded). Malformed content
-// is taken as described for the file format; lines that fit no record are
-// reported in *messages with `file_name` and their line number.
+// Parses the text of a dictionary file (CR LF folded) into *dictionary,
+// replacing what it held. Lines starting with '%', CR or LF are skipped;
+// "[特殊复姓=N" and "[GBK单字=" open the compound and character sections,
+// whose record lines are numbered from 0 again at each header. A character
+// line is "%c%c %s %s" (the record number, not the bytes, picks the
+// character); a compound line "%s %s %s". Readings are kept whole, however
+// long. Lines that fit no record (before any header, past the 23940th
+// character line or the compound count, a compound that is not 4 bytes)
+// are ignored, each reported in *messages as "<file_name>:<line>: ...\n".
 void parse_pinyin_dictionary(std::string_view text, std::string_view file_name,
                              PinyinDictionary* dictionary, std::string* messages);
 
-// Finds GBK2py.inf with the data file search and loads it. Returns 1, or
-// -1 after appending "Failed to open GBK2py.inf!\n" to *messages.
+// Finds GBK2py.inf with the data file search and loads it. Returns 1
+// (reports of ignored lines may have been appended to *messages), or -1
+// after appending "Failed to open GBK2py.inf!\n" (or the out-of-memory
+// message) to *messages.
 int load_pinyin_dictionary(const SearchPlaces& places, PinyinDictionary* dictionary,
                            std::string* messages);
 
