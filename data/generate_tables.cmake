@@ -30,4 +30,4 @@ generate_entries("${DATA_DIR}/gbk-unicode.txt" "${OUTPUT_DIR}/gbk_unicode_entrie
   "{0x\\1, 0x\\2},\n" "{}0-9A-Fx, \n")
 generate_entries("${DATA_DIR}/gbk-strokes.txt" "${OUTPUT_DIR}/gbk_stroke_entries.inc"
   "([0-9A-F][0-9A-F][0-9A-F][0-9A-F])\t([1-5]+)\n"
-  "{0x\\1, \"\\2\"},\n" "{}0-9A-Fx, \"\n")
+  "{0x\\1, \"\\2\"sv},\n" "{}0-9A-Fsvx, \"\n")

@@ -17,7 +17,7 @@ struct UnicodeEntry {
 
 struct StrokeEntry {
   uint16_t gbk;
-  const char* digits;
+  std::string_view digits;  // from a "..."sv literal: no length count at compile time
 };
 
 constexpr int unicode_cell(uint16_t gbk) {
@@ -46,6 +46,7 @@ constexpr std::array<uint16_t, kGbkUnicodeCells> build_unicode_table() {
 }
 
 constexpr std::array<std::string_view, kGbkCharacterCount> build_stroke_table() {
+  using namespace std::string_view_literals;
   constexpr StrokeEntry entries[] = {
 #include "gbk_stroke_entries.inc"
   };
