@@ -1,3 +1,197 @@
-#include "platform/platform.h"
+// POSIX implementation of the platform interface.
+#include <errno.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-// Placeholder: filled in by the run-control work.
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/search_path.h"
+
+extern char** environ;
+
+#ifndef TOLVAR_INSTALL_DATADIR
+#define TOLVAR_INSTALL_DATADIR "share/tolvar"
+#endif
+
+namespace tolvar::platform {
+
+namespace {
+
+// Opens `path` for reading and makes sure it is a regular file (a directory
+// can be opened on POSIX but not read). Returns the descriptor or -1.
+int open_regular_file(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool write_all(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Folds every CR LF pair to LF in place, as a text stream reads it.
+void fold_crlf(std::string* text) {
+  size_t out = 0;
+  const size_t n = text->size();
+  for (size_t i = 0; i < n; ++i) {
+    char c = (*text)[i];
+    if (c == '\r' && i + 1 < n && (*text)[i + 1] == '\n') continue;
+    (*text)[out++] = c;
+  }
+  text->resize(out);
+}
+
+std::string directory_part(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return std::string();
+  return path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+char directory_separator() { return '/'; }
+
+bool is_directory_separator(char c) { return c == '/'; }
+
+bool file_exists(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) return true;
+  return errno != ENOENT && errno != ENOTDIR;
+}
+
+bool is_readable_file(const std::string& path) {
+  int fd = open_regular_file(path);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+bool read_text_file(const std::string& path, std::string* contents) {
+  int fd = open_regular_file(path);
+  if (fd < 0) return false;
+  contents->clear();
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) contents->reserve(static_cast<size_t>(st.st_size));
+  char buffer[65536];
+  bool ok = true;
+  while (true) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    contents->append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  if (ok) fold_crlf(contents);
+  return ok;
+}
+
+bool write_text_file(const std::string& path, std::string_view text) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  bool ok = write_all(fd, text.data(), text.size());
+  if (::close(fd) != 0) ok = false;
+  return ok;
+}
+
+bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+// A rename must never replace an existing file: the backup rotation relies
+// on it to keep the old .bbl when its backup cannot be removed. rename()
+// would replace silently, so the target's absence is made part of the
+// operation itself where the system allows: renameat2 with RENAME_NOREPLACE
+// (Linux), else link() + unlink(), which fails atomically with EEXIST. Only
+// where neither is supported (file systems without hard links) is the
+// target tested first, which leaves a small window for a race.
+bool rename_file(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+#endif
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    if (::unlink(from.c_str()) == 0) return true;
+    ::unlink(to.c_str());
+    return false;
+  }
+  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EXDEV) return false;
+  struct stat st;
+  if (::lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::vector<std::string> search_path_directories() {
+  const char* value = ::getenv("PATH");
+  return split_search_path(value ? value : "", PathStyle::kPosix);
+}
+
+std::string program_directory(const char* argv0) {
+  std::vector<char> buffer(4096);
+  while (true) {
+    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) break;
+    if (static_cast<size_t>(n) < buffer.size())
+      return directory_part(std::string(buffer.data(), static_cast<size_t>(n)));
+    buffer.resize(buffer.size() * 2);
+  }
+  return argv0 ? directory_part(argv0) : std::string();
+}
+
+std::string installed_data_directory(const std::string& program_directory) {
+  std::string datadir = TOLVAR_INSTALL_DATADIR;
+  if (!datadir.empty() && datadir.front() == '/') return datadir + '/';
+  if (program_directory.empty()) return std::string();
+  return program_directory + "../" + datadir + '/';
+}
+
+bool run_program(const std::string& program, const std::vector<std::string>& args,
+                 std::string* error) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid;
+  int rc = ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  if (rc != 0) {
+    *error = program + ": " + (rc == ENOENT ? std::string("command not found") : ::strerror(rc));
+    return false;
+  }
+  int status;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) break;
+  }
+  // Whatever the program's exit status, the caller looks at the files it left.
+  return true;
+}
+
+}  // namespace tolvar::platform

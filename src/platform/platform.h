@@ -13,9 +13,16 @@ namespace tolvar::platform {
 // The separator written between a directory and a file name ('/' or '\\').
 char directory_separator();
 
+// True for every byte that separates directories in a path on this system
+// ('/' on POSIX; '\\' and '/' on Windows).
+bool is_directory_separator(char c);
+
 // True unless a look-up of `path` reports that the file or a directory on
 // its way does not exist (any other failure counts as present).
 bool file_exists(const std::string& path);
+
+// True when `path` names a regular file that can be opened for reading.
+bool is_readable_file(const std::string& path);
 
 // Reads the whole file as a text stream delivers it: every CR LF becomes LF.
 // On success stores the bytes in *contents and returns true; on failure

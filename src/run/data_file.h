@@ -21,6 +21,10 @@ struct SearchPlaces {
 // The places of the running program (from the environment).
 SearchPlaces default_search_places(const char* argv0);
 
+// The names under which `name` is looked for, in order: the name itself
+// (current directory), then each non-empty place followed by the name.
+std::vector<std::string> data_file_candidates(std::string_view name, const SearchPlaces& places);
+
 // Returns the name under which `name` was found and can be read, or
 // nothing when it is found nowhere.
 std::optional<std::string> find_data_file(std::string_view name, const SearchPlaces& places);

@@ -53,6 +53,34 @@ struct Settings {
   SortMode sort_mode = SortMode::kNone;
 };
 
+// Rewrites every run of one or more blanks as a single '~' (GBK trail
+// bytes are never blanks, so double-byte characters pass unchanged).
+std::string tilde_rewrite(std::string_view text);
+
+// Appends to *label the label form of `source`: single bytes unchanged,
+// each GBK pair as 7F lead 7F trail-in-decimal 7F (or, when `visible`, as
+// the printable "^^7f^^xx^^7fddd^^7f"). Returns 1; on a lead byte without a
+// valid trail appends "Wrong CJK characters in options:... ^^%x^^%x\n" to
+// *messages and returns -1, *label then holding the form of what came
+// before the bad pair.
+int convert_option_text(std::string_view source, bool visible, std::string* label,
+                        std::string* messages);
+
+// Once the command line is read: tilde rewriting of `and` and `etal.`, and
+// their label forms in and_label / etal_label (under settings->visible).
+// A bad double-byte character is reported in *messages; the run goes on.
+void finish_keyword_strings(Settings* settings, std::string* messages);
+
+// `text` without its leading blanks and commas: ", editors" -> "editors".
+std::string strip_leading_separators(std::string_view text);
+
+// The editor stop words of the name splitter, formed when sorting starts.
+struct StopWords {
+  std::string editors;  // _editors2 without leading separators
+  std::string editor;   // _editor2 without leading separators
+};
+StopWords form_stop_words(const KeywordStrings& words);
+
 }  // namespace tolvar
 
 #endif  // TOLVAR_RUN_SETTINGS_H_

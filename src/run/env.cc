@@ -1,0 +1,35 @@
+#include "run/env.h"
+
+#include "platform/platform.h"
+
+namespace tolvar {
+
+namespace {
+
+class RealEnv : public Env {
+ public:
+  bool file_exists(const std::string& path) override { return platform::file_exists(path); }
+  bool read_text_file(const std::string& path, std::string* contents) override {
+    return platform::read_text_file(path, contents);
+  }
+  bool write_text_file(const std::string& path, std::string_view text) override {
+    return platform::write_text_file(path, text);
+  }
+  bool remove_file(const std::string& path) override { return platform::remove_file(path); }
+  bool rename_file(const std::string& from, const std::string& to) override {
+    return platform::rename_file(from, to);
+  }
+  bool run_program(const std::string& program, const std::vector<std::string>& args,
+                   std::string* error) override {
+    return platform::run_program(program, args, error);
+  }
+};
+
+}  // namespace
+
+Env& real_env() {
+  static RealEnv env;
+  return env;
+}
+
+}  // namespace tolvar

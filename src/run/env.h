@@ -1,0 +1,45 @@
+// The operating-system services a run uses, behind one small interface so
+// that the run can be tested in memory, failures included.
+#ifndef TOLVAR_RUN_ENV_H_
+#define TOLVAR_RUN_ENV_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvar {
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // True unless `path` is known not to exist.
+  virtual bool file_exists(const std::string& path) = 0;
+
+  // On success stores the whole file in *contents, CR LF folded to LF, and
+  // returns true; returns false when it cannot be opened or read (a
+  // directory cannot).
+  virtual bool read_text_file(const std::string& path, std::string* contents) = 0;
+
+  // Creates or truncates `path` and writes `text` with the system's line
+  // ends. Returns false when the file cannot be created or written.
+  virtual bool write_text_file(const std::string& path, std::string_view text) = 0;
+
+  virtual bool remove_file(const std::string& path) = 0;
+
+  // Fails (returns false) when `to` exists.
+  virtual bool rename_file(const std::string& from, const std::string& to) = 0;
+
+  // Runs `program`, found on the search path, with `args` and waits for it;
+  // its exit status is ignored. Returns false with a one-line message (no
+  // line end) in *error when it cannot be started.
+  virtual bool run_program(const std::string& program, const std::vector<std::string>& args,
+                           std::string* error) = 0;
+};
+
+// The Env of the real system.
+Env& real_env();
+
+}  // namespace tolvar
+
+#endif  // TOLVAR_RUN_ENV_H_

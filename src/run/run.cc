@@ -1,0 +1,219 @@
+#include "run/run.h"
+
+#include <new>
+#include <optional>
+
+#include "convert/convert.h"
+#include "run/file_names.h"
+#include "run/options.h"
+#include "run/settings.h"
+#include "sort/pinyin_dictionary.h"
+#include "sort/sort_bibitems.h"
+
+namespace tolvar {
+
+namespace {
+
+class Run {
+ public:
+  Run(const SearchPlaces& places, Env& env, std::ostream& out, std::ostream& err)
+      : places_(places), env_(env), out_(out), err_(err) {}
+
+  int execute(const std::vector<std::string>& args);
+
+ private:
+  void progress(const std::string& text);
+  void report(const std::string& messages);
+  void read_configuration();
+  int process_file();
+  void run_bibtex();
+  bool ensure_and_read(bool forced, std::string* text);
+  bool read_unprocessed_bbl(std::string* text);
+  bool create_temporary_file();
+  bool write_temporary_file(const std::string& text);
+  bool rotate_files();
+  bool sort_step(std::string* text);
+
+  const SearchPlaces& places_;
+  Env& env_;
+  std::ostream& out_;
+  std::ostream& err_;
+  Settings settings_;
+  RunFileNames names_;
+  bool temporary_file_exists_ = false;
+};
+
+void Run::progress(const std::string& text) {
+  if (!settings_.silent) out_ << text;
+}
+
+void Run::report(const std::string& messages) {
+  if (messages.empty()) return;
+  // Keep the order in which both streams were written on a shared console.
+  out_.flush();
+  err_ << messages;
+  err_.flush();
+}
+
+void Run::read_configuration() {
+  for (const std::string& name : data_file_candidates("tolvar.cfg", places_)) {
+    std::string text;
+    if (env_.read_text_file(name, &text)) {
+      apply_configuration(text, &settings_.words);
+      return;
+    }
+  }
+}
+
+int Run::execute(const std::vector<std::string>& args) {
+  read_configuration();
+  CommandLine command_line = parse_command_line(args, &settings_);
+  switch (command_line.action) {
+    case CommandAction::kShowCjk:
+      out_ << banner() << cjk_support_commands();
+      return 1;
+    case CommandAction::kShowStrings:
+      out_ << strings_help();
+      return 1;
+    case CommandAction::kShowHelp:
+      out_ << usage_text();
+      return 0;
+    case CommandAction::kShowVersion:
+      out_ << banner();
+      return 0;
+    case CommandAction::kRun:
+      break;
+  }
+  std::string messages;
+  finish_keyword_strings(&settings_, &messages);
+  report(messages);
+  if (!command_line.file_name) {
+    out_ << usage_text();
+    return 1;
+  }
+  progress(banner());
+  names_ = derive_file_names(*command_line.file_name);
+  int code;
+  try {
+    code = process_file();
+  } catch (const std::bad_alloc&) {
+    report("Memory allocation error!\n");
+    code = 1;
+  }
+  if (code != 0 && temporary_file_exists_) env_.remove_file(names_.tmp);
+  return code;
+}
+
+int Run::process_file() {
+  std::string text;
+  if (!read_unprocessed_bbl(&text)) return 1;
+  if (!create_temporary_file()) return 1;
+  if (settings_.sort_mode != SortMode::kNone && !sort_step(&text)) return 1;
+  std::string output;
+  std::string messages;
+  convert_lines(settings_, text, &output, &messages);
+  report(messages);
+  if (!write_temporary_file(output)) return 1;
+  if (!rotate_files()) return 1;
+  progress("tolvar " + names_.bbl + " is finished!\n");
+  return 0;
+}
+
+void Run::run_bibtex() {
+  const std::string command = "bibtex " + names_.base;
+  progress(">>>" + command + "...\n");
+  out_.flush();  // bibtex writes to the same console
+  std::string error;
+  if (!env_.run_program("bibtex", {names_.base}, &error)) report(error + "\n");
+  progress("<<<" + command + " is finished!\n");
+}
+
+// Reads the .bbl into *text, first running bibtex when `forced` or when the
+// file does not exist. False when there is still no .bbl to read.
+bool Run::ensure_and_read(bool forced, std::string* text) {
+  if (forced || !env_.file_exists(names_.bbl)) {
+    run_bibtex();
+    if (!env_.file_exists(names_.bbl)) return false;
+  }
+  if (!env_.read_text_file(names_.bbl, text)) {
+    report("Failed to open " + names_.bbl + " for reading!\n");
+    return false;
+  }
+  return true;
+}
+
+// An empty .bbl is written anew by bibtex; so is one that an earlier run
+// has processed, whose regenerated text is then taken as it is.
+bool Run::read_unprocessed_bbl(std::string* text) {
+  if (!ensure_and_read(false, text)) return false;
+  if (text->empty()) {
+    if (!ensure_and_read(true, text) || text->empty()) return false;
+  }
+  if (text->starts_with(kProcessedMarker)) return ensure_and_read(true, text);
+  return true;
+}
+
+// The temporary file is created before any work, so that a folder where it
+// cannot be written is found at once.
+bool Run::create_temporary_file() {
+  if (!env_.write_text_file(names_.tmp, "")) {
+    report("Cannot open " + names_.tmp + " for writing!\n");
+    return false;
+  }
+  temporary_file_exists_ = true;
+  return true;
+}
+
+bool Run::write_temporary_file(const std::string& text) {
+  if (!env_.write_text_file(names_.tmp, text)) {
+    report("Failed to write " + names_.tmp + "!\n");
+    return false;
+  }
+  return true;
+}
+
+// The old backup goes, the .bbl becomes the backup and the temporary file
+// the .bbl. Only the last step is checked: when it fails the .bbl may be
+// gone, and the result is only under the temporary name, which is kept.
+bool Run::rotate_files() {
+  env_.remove_file(names_.bak);
+  env_.rename_file(names_.bbl, names_.bak);
+  if (!env_.rename_file(names_.tmp, names_.bbl)) {
+    report("Cannot rename " + names_.tmp + " to " + names_.bbl + "!\n");
+    temporary_file_exists_ = false;
+    return false;
+  }
+  temporary_file_exists_ = false;
+  return true;
+}
+
+// Reorders the entries, makes the sorted text the .bbl (the text it came
+// from becomes the backup) and reads it back into *text.
+bool Run::sort_step(std::string* text) {
+  std::string messages;
+  PinyinDictionary dictionary;
+  const bool pinyin = settings_.sort_mode == SortMode::kPinyin;
+  if (pinyin && load_pinyin_dictionary(places_, &dictionary, &messages) < 0) {
+    report(messages);
+    return false;
+  }
+  std::string sorted;
+  const bool sorted_ok = sort_bibitems(settings_, pinyin ? &dictionary : nullptr, *text, &sorted, &messages);
+  report(messages);
+  if (!sorted_ok || !write_temporary_file(sorted) || !rotate_files()) return false;
+  if (!env_.read_text_file(names_.bbl, text)) {
+    report("Failed to open " + names_.bbl + " for reading!\n");
+    return false;
+  }
+  return create_temporary_file();
+}
+
+}  // namespace
+
+int run_tolvar(const std::vector<std::string>& args, const SearchPlaces& places, Env& env,
+               std::ostream& out, std::ostream& err) {
+  Run run(places, env, out, err);
+  return run.execute(args);
+}
+
+}  // namespace tolvar
