@@ -1,7 +1,17 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-add_executable(tolvar_tests ${TOLVAR_TEST_SOURCES} tests/placeholder_test.cc)
+set(TOLVAR_WHOLE_PROGRAM_TESTS tests/examples_test.cc)
+if(NOT WIN32)
+  list(APPEND TOLVAR_WHOLE_PROGRAM_TESTS tests/tolvar_test.cc)
+endif()
+
+add_executable(tolvar_tests ${TOLVAR_TEST_SOURCES} ${TOLVAR_WHOLE_PROGRAM_TESTS} tests/placeholder_test.cc)
 target_include_directories(tolvar_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_definitions(tolvar_tests PRIVATE
+  TOLVAR_PROGRAM="$<TARGET_FILE:tolvar>"
+  TOLVAR_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
 target_link_libraries(tolvar_tests PRIVATE tolvar_lib GTest::gtest_main)
+# The whole-program tests run the built program.
+add_dependencies(tolvar_tests tolvar)
 gtest_discover_tests(tolvar_tests DISCOVERY_TIMEOUT 60)
