@@ -87,14 +87,4 @@ void finish_keyword_strings(Settings* settings, std::string* messages) {
   convert_option_text(words.etal, settings->visible, &words.etal_label, messages);
 }
 
-std::string strip_leading_separators(std::string_view text) {
-  size_t start = text.find_first_not_of(" ,");
-  return start == std::string_view::npos ? std::string() : std::string(text.substr(start));
-}
-
-StopWords form_stop_words(const KeywordStrings& words) {
-  return StopWords{strip_leading_separators(words.editors2_from),
-                   strip_leading_separators(words.editor2_from)};
-}
-
 }  // namespace tolvar

@@ -69,17 +69,9 @@ int convert_option_text(std::string_view source, bool visible, std::string* labe
 // Once the command line is read: tilde rewriting of `and` and `etal.`, and
 // their label forms in and_label / etal_label (under settings->visible).
 // A bad double-byte character is reported in *messages; the run goes on.
+// (The editor stop words of the sort step are formed by the sort step
+// itself, see make_sort_key_context in sort/sort_key.h.)
 void finish_keyword_strings(Settings* settings, std::string* messages);
-
-// `text` without its leading blanks and commas: ", editors" -> "editors".
-std::string strip_leading_separators(std::string_view text);
-
-// The editor stop words of the name splitter, formed when sorting starts.
-struct StopWords {
-  std::string editors;  // _editors2 without leading separators
-  std::string editor;   // _editor2 without leading separators
-};
-StopWords form_stop_words(const KeywordStrings& words);
 
 }  // namespace tolvar
 

@@ -123,30 +123,5 @@ TEST(FinishKeywordStrings, LoneLeadByteInEtalReportsAndLeavesTheStringAlone) {
   EXPECT_EQ(s.words.and_label, ",~");
 }
 
-TEST(StripLeadingSeparators, Cases) {
-  const struct {
-    const char* in;
-    const char* want;
-  } cases[] = {
-      {", editors", "editors"}, {", ,x", "x"},     {",, editors", "editors"},
-      {"editor", "editor"},     {" , ", ""},       {"", ""},
-      {"a, b", "a, b"},         {"\t,x", "\t,x"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(strip_leading_separators(c.in), c.want) << c.in;
-}
-
-TEST(FormStopWords, FromTheInProceedingsStrings) {
-  KeywordStrings w;
-  StopWords stop = form_stop_words(w);
-  EXPECT_EQ(stop.editors, "editors");
-  EXPECT_EQ(stop.editor, "editor");
-  w.editors2_from = ",, Hrsg.";
-  w.editor2_from = "ed";
-  w.editors_from = ", ignored";
-  stop = form_stop_words(w);
-  EXPECT_EQ(stop.editors, "Hrsg.");
-  EXPECT_EQ(stop.editor, "ed");
-}
-
 }  // namespace
 }  // namespace tolvar
