@@ -116,6 +116,15 @@ int compare_name_keys(SortMode mode, const Byte*& a, const Byte*& b, int index_a
 
 }  // namespace
 
+int compare_gbk_segments(SortMode mode, std::string_view segment_a, std::string_view segment_b) {
+  const Byte* a = reinterpret_cast<const Byte*>(segment_a.data());
+  const Byte* b = reinterpret_cast<const Byte*>(segment_b.data());
+  if (mode == SortMode::kPinyin) {
+    return compare_readings(a, a + segment_a.size(), b, b + segment_b.size());
+  }
+  return compare_character_runs(mode, a, a + segment_a.size(), b, b + segment_b.size());
+}
+
 int compare_keys(SortMode mode, const char* key_a, const char* key_b, int index_a, int index_b) {
   const Byte* a = reinterpret_cast<const Byte*>(key_a);
   const Byte* b = reinterpret_cast<const Byte*>(key_b);

@@ -2,6 +2,8 @@
 #ifndef TOLVAR_SORT_COMPARE_KEYS_H_
 #define TOLVAR_SORT_COMPARE_KEYS_H_
 
+#include <string_view>
+
 #include "run/settings.h"
 
 namespace tolvar {
@@ -16,6 +18,10 @@ namespace tolvar {
 // This function is performance-critical (the entry walk calls it O(n^2)
 // times); please benchmark any changes.
 int compare_keys(SortMode mode, const char* key_a, const char* key_b, int index_a, int index_b);
+
+// The mode's rule for two GBK segments (each starts with a GBK character
+// and holds no 0x07 or NUL): the sign compare_keys would take from them.
+int compare_gbk_segments(SortMode mode, std::string_view segment_a, std::string_view segment_b);
 
 }  // namespace tolvar
 

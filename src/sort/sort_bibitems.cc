@@ -1,6 +1,13 @@
 #include "sort/sort_bibitems.h"
 
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+
 #include "sort/compare_keys.h"
+#include "sort/gbk_tables.h"
 #include "sort/sort_key.h"
 
 namespace tolvar {
@@ -109,43 +116,189 @@ class EntryScanner {
   size_t first_entry_ = 0;
 };
 
-// What the walk needs of each placed entry, kept small so that the walk
-// stays in cache: most comparisons are decided by the first segment alone.
+// The walk of the entry list, done without visiting every placed entry.
+//
+// The walk inserts each entry before the first placed entry that compares
+// greater. Whatever the keys, that keeps the list in three runs: entries
+// with an empty key (which compare below every other key and equal to each
+// other), entries whose key starts with a GBK segment (below every other
+// segment), then entries whose key starts with other text. An added entry
+// therefore lands inside its own run, and only that run has to be walked:
+// - an empty key goes to the end of its run;
+// - other text compares greater only where the first segments are equal
+//   ignoring case (differing text keeps the file order), so only the placed
+//   entries with the same first segment are compared;
+// - a GBK first segment is ranked under the mode's rule. The run stays
+//   ordered by rank, since the walk passes every entry of lower rank and
+//   stops at the first of higher rank; so the walk starts at the first
+//   entry of equal rank and compares only the entries of that rank.
+// The result is exactly the walk's, also where the comparison is not a
+// consistent order.
 enum class FirstSegment : uint8_t { kEmptyKey, kGbk, kOther };
 
-struct LinkNode {
-  int32_t next;
-  uint32_t first_hash;  // of the case-folded first segment, for kOther
-  FirstSegment first;
-};
-
-LinkNode link_node_of(const char* key) {
+FirstSegment first_segment_of(const char* key) {
   const auto* p = reinterpret_cast<const unsigned char*>(key);
-  if (p[0] == 0) return {-1, 0, FirstSegment::kEmptyKey};
+  if (p[0] == 0) return FirstSegment::kEmptyKey;
   if (p[0] >= 0x81 && p[0] <= 0xFE && p[1] >= 0x40 && p[1] <= 0xFE && p[1] != 0x7F) {
-    return {-1, 0, FirstSegment::kGbk};
+    return FirstSegment::kGbk;
   }
-  uint32_t hash = 2166136261u;
-  for (; *p != 0 && *p != 0x07; ++p) {
-    const unsigned char c = (*p >= 'A' && *p <= 'Z') ? *p + ('a' - 'A') : *p;
-    hash = (hash ^ c) * 16777619u;
-  }
-  return {-1, hash, FirstSegment::kOther};
+  return FirstSegment::kOther;
 }
 
-// The sign of compare_keys(placed, added, placed index, added index) for a
-// placed entry that comes before the added one in the file. Settles from
-// the first segments what compare_keys would settle there.
-int compare_placed(SortMode mode, const LinkNode& placed, const LinkNode& added,
-                   const char* placed_key, const char* added_key, int placed_index,
-                   int added_index) {
-  if (placed.first == FirstSegment::kEmptyKey) return added.first == FirstSegment::kEmptyKey ? 0 : -1;
-  if (added.first == FirstSegment::kEmptyKey) return 1;
-  if (placed.first != added.first) return placed.first == FirstSegment::kGbk ? -1 : 1;
-  // Different first segments of other text: the file order decides.
-  if (placed.first == FirstSegment::kOther && placed.first_hash != added.first_hash) return -1;
-  return compare_keys(mode, placed_key, added_key, placed_index, added_index);
+std::string_view first_segment(const char* key) {
+  size_t length = 0;
+  while (key[length] != 0 && key[length] != kSegmentSeparator) ++length;
+  return {key, length};
 }
+
+uint32_t folded_hash(std::string_view text) {
+  uint32_t hash = 2166136261u;
+  for (char c : text) {
+    const unsigned char folded = (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+    hash = (hash ^ folded) * 16777619u;
+  }
+  return hash;
+}
+
+// What ranks a GBK first segment: the whole segment in pinyin mode (one
+// character and its reading); otherwise its first character, which decides
+// whenever it differs. A first character without a Unicode mapping makes
+// a segment equal to any other, so it has no rank.
+std::optional<std::string_view> rank_source(SortMode mode, std::string_view segment) {
+  if (mode == SortMode::kPinyin) return segment;
+  if (mode == SortMode::kUnicode) {
+    const auto* p = reinterpret_cast<const unsigned char*>(segment.data());
+    if (segment.size() < 2 || gbk_to_unicode((p[0] - 0x81) * 192 + (p[1] - 0x40)) == 0) {
+      return std::nullopt;
+    }
+  }
+  return segment.substr(0, 2);
+}
+
+class EntryLinker {
+ public:
+  EntryLinker(SortMode mode, const BibEntryTable& table, size_t first, size_t count)
+      : mode_(mode), nodes_(count) {
+    for (size_t i = 0; i < count; ++i) {
+      nodes_[i].key = table.keys.data() + table.entries[first + i].key;
+      nodes_[i].kind = first_segment_of(nodes_[i].key);
+    }
+    rank_gbk_segments();
+  }
+
+  std::vector<uint32_t> run() {
+    for (int32_t i = 0; i < static_cast<int32_t>(nodes_.size()); ++i) {
+      switch (nodes_[i].kind) {
+        case FirstSegment::kEmptyKey: empty_keys_.push_back(i); break;
+        case FirstSegment::kGbk: ranked_ ? insert_ranked(i) : insert_walking(i); break;
+        case FirstSegment::kOther: insert_other(i); break;
+      }
+    }
+    std::vector<uint32_t> order(empty_keys_.begin(), empty_keys_.end());
+    for (int32_t i = gbk_.head; i != -1; i = nodes_[i].next) order.push_back(i);
+    for (int32_t i = other_.head; i != -1; i = nodes_[i].next) order.push_back(i);
+    return order;
+  }
+
+ private:
+  struct Node {
+    const char* key = nullptr;
+    int32_t next = -1;
+    int32_t previous = -1;
+    uint32_t rank = 0;
+    FirstSegment kind = FirstSegment::kEmptyKey;
+  };
+
+  struct List {
+    int32_t head = -1;
+    int32_t tail = -1;
+  };
+
+  // compare_keys of a placed entry against the added one; the placed one
+  // is always the earlier in the file.
+  int compare(int32_t placed, int32_t added) const {
+    return compare_keys(mode_, nodes_[placed].key, nodes_[added].key, placed, added);
+  }
+
+  // Dense ranks of the GBK first segments under the mode's rule.
+  void rank_gbk_segments() {
+    std::vector<std::pair<std::string_view, int32_t>> sources;
+    for (int32_t i = 0; i < static_cast<int32_t>(nodes_.size()); ++i) {
+      if (nodes_[i].kind != FirstSegment::kGbk) continue;
+      const std::optional<std::string_view> source = rank_source(mode_, first_segment(nodes_[i].key));
+      if (!source) {
+        ranked_ = false;
+        return;
+      }
+      sources.emplace_back(*source, i);
+    }
+    const auto less = [this](const auto& a, const auto& b) {
+      return compare_gbk_segments(mode_, a.first, b.first) < 0;
+    };
+    std::sort(sources.begin(), sources.end(), less);
+    uint32_t rank = 0;
+    for (size_t k = 0; k < sources.size(); ++k) {
+      if (k > 0 && less(sources[k - 1], sources[k])) ++rank;
+      nodes_[sources[k].second].rank = rank;
+    }
+  }
+
+  // Puts `added` before `placed` in `list`, or at its end when `placed` is -1.
+  void insert_before(List* list, int32_t placed, int32_t added) {
+    Node& node = nodes_[added];
+    node.next = placed;
+    node.previous = placed == -1 ? list->tail : nodes_[placed].previous;
+    (node.previous == -1 ? list->head : nodes_[node.previous].next) = added;
+    (placed == -1 ? list->tail : nodes_[placed].previous) = added;
+  }
+
+  void insert_ranked(int32_t added) {
+    const uint32_t rank = nodes_[added].rank;
+    auto first_of_rank = first_of_rank_.lower_bound(rank);
+    if (first_of_rank == first_of_rank_.end() || first_of_rank->first != rank) {
+      const int32_t placed = first_of_rank == first_of_rank_.end() ? -1 : first_of_rank->second;
+      insert_before(&gbk_, placed, added);
+      first_of_rank_.emplace_hint(first_of_rank, rank, added);
+      return;
+    }
+    int32_t placed = first_of_rank->second;
+    while (placed != -1 && nodes_[placed].rank == rank && compare(placed, added) <= 0) {
+      placed = nodes_[placed].next;
+    }
+    if (placed == first_of_rank->second) first_of_rank->second = added;
+    insert_before(&gbk_, placed, added);
+  }
+
+  void insert_walking(int32_t added) {
+    int32_t placed = gbk_.head;
+    while (placed != -1 && compare(placed, added) <= 0) placed = nodes_[placed].next;
+    insert_before(&gbk_, placed, added);
+  }
+
+  void insert_other(int32_t added) {
+    std::vector<int32_t>& same_start = by_first_segment_[folded_hash(first_segment(nodes_[added].key))];
+    for (auto placed = same_start.begin(); placed != same_start.end(); ++placed) {
+      if (compare(*placed, added) > 0) {
+        insert_before(&other_, *placed, added);
+        same_start.insert(placed, added);
+        return;
+      }
+    }
+    insert_before(&other_, -1, added);
+    same_start.push_back(added);
+  }
+
+  SortMode mode_;
+  std::vector<Node> nodes_;
+  bool ranked_ = true;
+  std::vector<int32_t> empty_keys_;
+  List gbk_;
+  List other_;
+  std::map<uint32_t, int32_t> first_of_rank_;  // rank -> its first entry in the list
+  // Entries whose first segment has one hash, in list order; entries of
+  // different text may share a hash, and compare below the added one.
+  std::unordered_map<uint32_t, std::vector<int32_t>> by_first_segment_;
+};
 
 void append_piece(std::string_view text, bool* pending_line_end, std::string* out) {
   if (text.empty()) return;
@@ -178,32 +331,7 @@ void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEnt
 
 std::vector<uint32_t> link_bibitems(SortMode mode, const BibEntryTable& table, size_t first,
                                     size_t count) {
-  std::vector<LinkNode> nodes(count);
-  std::vector<const char*> keys(count);
-  for (size_t i = 0; i < count; ++i) {
-    keys[i] = table.keys.data() + table.entries[first + i].key;
-    nodes[i] = link_node_of(keys[i]);
-  }
-  int32_t head = count > 0 ? 0 : -1;
-  for (int32_t added = 1; added < static_cast<int32_t>(count); ++added) {
-    int32_t previous = -1;
-    int32_t placed = head;
-    while (placed != -1 && compare_placed(mode, nodes[placed], nodes[added], keys[placed],
-                                          keys[added], placed, added) <= 0) {
-      previous = placed;
-      placed = nodes[placed].next;
-    }
-    nodes[added].next = placed;
-    if (previous == -1) {
-      head = added;
-    } else {
-      nodes[previous].next = added;
-    }
-  }
-  std::vector<uint32_t> order;
-  order.reserve(count);
-  for (int32_t i = head; i != -1; i = nodes[i].next) order.push_back(static_cast<uint32_t>(i));
-  return order;
+  return EntryLinker(mode, table, first, count).run();
 }
 
 bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
