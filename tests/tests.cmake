@@ -3,7 +3,8 @@ include(GoogleTest)
 
 set(TOLVAR_WHOLE_PROGRAM_TESTS tests/examples_test.cc)
 if(NOT WIN32)
-  list(APPEND TOLVAR_WHOLE_PROGRAM_TESTS tests/tolvar_test.cc)
+  list(APPEND TOLVAR_WHOLE_PROGRAM_TESTS tests/tolvar_test.cc tests/sort_program_test.cc
+    tests/sort_plainnat_test.cc)
 endif()
 
 add_executable(tolvar_tests ${TOLVAR_TEST_SOURCES} ${TOLVAR_WHOLE_PROGRAM_TESTS} tests/placeholder_test.cc)

@@ -12,7 +12,6 @@ list(APPEND TOLVAR_TEST_SOURCES
   src/sort/pinyin_dictionary_test.cc
   src/sort/sort_bibitems_test.cc
   src/sort/sort_key_test.cc
-  tests/sort_plainnat_test.cc
 )
 # The GBK code tables are generated from data/ at build time.
 include(data/tables.cmake)

@@ -1,0 +1,160 @@
+// Whole-program tests of sorting: the built tolvar run with -sort options
+// on .bbl files in a scratch folder. After a sorted run the backup holds
+// the sorted, unconverted text, so the order is checked there byte for
+// byte, and in the converted .bbl by its citation keys.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "run/settings.h"
+#include "tests/temp_dir.h"
+
+#define LI "\xC0\xEE"
+#define DA "\xB4\xF3"
+#define YI "\xD2\xBB"
+
+namespace tolvar {
+namespace {
+
+using testing::read_bytes;
+using testing::TempDir;
+using testing::write_bytes;
+
+struct Result {
+  int code = -1;
+  std::string err;
+};
+
+// Runs `program` in `dir` with `args`, standard output discarded.
+Result run_program(const TempDir& dir, const std::string& program, const std::vector<std::string>& args) {
+  const std::string err_name = dir.path().string() + ".err";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.path().c_str()) != 0) _exit(126);
+    const int out = open("/dev/null", O_WRONLY);
+    const int err = open(err_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    dup2(err, 2);
+    setenv("PATH", "/nonexistent", 1);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  Result result;
+  result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.err = read_bytes(err_name);
+  std::filesystem::remove(err_name);
+  return result;
+}
+
+const std::string kHead = "\\begin{thebibliography}{9}\n\\providecommand{\\natexlab}[1]{#1}\n\n";
+const std::string kTail = "\\end{thebibliography}\n";
+
+std::string entry(const std::string& cite, const std::string& author) {
+  return "\\bibitem[" + cite + "]{" + cite + "}\n" + author + "\n\\newblock Title " + cite + ".\n\n";
+}
+
+std::vector<std::string> citation_order(const std::string& bbl) {
+  std::vector<std::string> keys;
+  for (size_t at = bbl.find("]{"); at != std::string::npos; at = bbl.find("]{", at + 1)) {
+    keys.push_back(bbl.substr(at + 2, bbl.find('}', at) - at - 2));
+  }
+  return keys;
+}
+
+struct FileCase {
+  const char* name;
+  std::string input;
+  std::string sorted;  // in every stroke and Unicode order, and in pinyin order
+};
+
+std::vector<FileCase> file_cases() {
+  const std::string l1 = entry("l1", "Young, A."), l2 = entry("l2", "Adams, B.");
+  const std::string c1 = entry("c1", YI), c2 = entry("c2", YI);
+  std::string long_entry = "\\bibitem{long}\n" YI " " LI "\n";
+  for (int i = 0; i < 300; ++i) long_entry += "\\newblock line " + std::to_string(i) + "\n";
+  return {
+      {"Chinese first, English in file order", kHead + l1 + c1 + l2 + kTail, kHead + c1 + l1 + l2 + kTail},
+      {"equal keys keep their order", kHead + l1 + c2 + c1 + kTail, kHead + c2 + c1 + l1 + kTail},
+      {"empty key first", kHead + c1 + "\\bibitem {e}\n" YI "\n" + kTail,
+       kHead + "\\bibitem {e}\n" YI "\n" + c1 + kTail},
+      {"label over two lines", kHead + l1 + "\\bibitem[" LI "\n(2001)]{b}\n" YI "\n" + kTail,
+       kHead + "\\bibitem[" LI "\n(2001)]{b}\n" YI "\n" + l1 + kTail},
+      {"comment and blank lines move", kHead + l1 + "% note\n\n" + c1 + kTail,
+       kHead + c1 + l1 + "% note\n\n" + kTail},
+      {"one entry", kHead + c1 + kTail, kHead + c1 + kTail},
+      {"an entry of 300 lines", kHead + l1 + long_entry + kTail, kHead + long_entry + l1 + kTail},
+      {"no end line, no final line end", kHead + l1 + c1 + "last", kHead + c1 + "last\n" + l1},
+      {"two environments and text after the end",
+       kHead + l1 + c1 + kTail + "between\n" + kHead + l2 + c2 + kTail + "after\n",
+       kHead + c1 + l1 + kTail + "between\n" + kHead + c2 + l2 + kTail + "after\n"},
+      {"\\bibitem before any environment", "\\bibitem{x}\n" LI "\n" + kHead + l1 + c1 + kTail,
+       "\\bibitem{x}\n" LI "\n" + kHead + c1 + l1 + kTail},
+      {"no entry at all", "\\begin{thebibliography}{9}\n\\end{thebibliography}\n",
+       "\\begin{thebibliography}{9}\n\\end{thebibliography}\n"},
+  };
+}
+
+TEST(SortProgram, FilesInEveryMode) {
+  for (const char* option : {"-sort", "-sort=py", "-sort=bs", "-sort=bhs", "-sort=uni"}) {
+    for (const FileCase& c : file_cases()) {
+      SCOPED_TRACE(std::string(option) + ": " + c.name);
+      TempDir dir;
+      write_bytes(dir.file("paper.bbl"), c.input);
+      const Result result = run_program(dir, TOLVAR_PROGRAM, {"-s", option, "paper"});
+      EXPECT_EQ(result.code, 0) << result.err;
+      EXPECT_EQ(read_bytes(dir.file("paper.bbl.bak")), c.sorted);
+      const std::string converted = read_bytes(dir.file("paper.bbl"));
+      EXPECT_EQ(converted.rfind(std::string(kProcessedMarker), 0), 0u);
+      EXPECT_EQ(citation_order(converted), citation_order(c.sorted));
+      EXPECT_FALSE(std::filesystem::exists(dir.file("paper.bbl.tmp")));
+    }
+  }
+}
+
+// A copy of the program with no GBK2py.inf beside it or anywhere it looks.
+class WithoutDictionary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(dir_.file("bin"));
+    program_ = dir_.file("bin/tolvar");
+    std::filesystem::copy_file(TOLVAR_PROGRAM, program_);
+    write_bytes(dir_.file("paper.bbl"), input_);
+  }
+  TempDir dir_;
+  std::string program_;
+  const std::string input_ = kHead + entry("l1", "Young, A.") + entry("c1", YI) + kTail;
+};
+
+TEST_F(WithoutDictionary, PinyinFailsAndTouchesNothing) {
+  for (const char* option : {"-sort", "-sort=py"}) {
+    const Result result = run_program(dir_, program_, {option, "paper"});
+    EXPECT_EQ(result.code, 1);
+    EXPECT_EQ(result.err, "Failed to open GBK2py.inf!\n");
+    EXPECT_EQ(read_bytes(dir_.file("paper.bbl")), input_);
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("paper.bbl.tmp")));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("paper.bbl.bak")));
+  }
+}
+
+TEST_F(WithoutDictionary, OtherOrdersNeedNoDictionary) {
+  for (const char* option : {"-sort=bs", "-sort=bhs", "-sort=uni"}) {
+    write_bytes(dir_.file("paper.bbl"), input_);
+    const Result result = run_program(dir_, program_, {"-s", option, "paper"});
+    EXPECT_EQ(result.code, 0) << option << ": " << result.err;
+    EXPECT_EQ(read_bytes(dir_.file("paper.bbl.bak")),
+              kHead + entry("c1", YI) + entry("l1", "Young, A.") + kTail);
+  }
+}
+
+}  // namespace
+}  // namespace tolvar
