@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
+#include "platform/platform.h"
+#include "run/data_file.h"
 #include "sort/gbk_tables.h"
 
 namespace tolvar {
@@ -184,6 +188,62 @@ TEST(PinyinDictionaryTest, ParsingAgainReplacesEverything) {
   EXPECT_TRUE(p.dictionary.compounds.empty());
   EXPECT_EQ(p.dictionary.characters.size(), 23940u);
   EXPECT_EQ(record(p, 1).ordinary, "");
+}
+
+// Runs in a fresh empty current directory, so that no GBK2py.inf is found
+// there; `dictionary_dir` is another fresh directory.
+class LoadPinyinDictionaryTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    // Tests may run in parallel processes: the name must be their own.
+    const auto base = std::filesystem::temp_directory_path() /
+                      (std::string("tolvar_") + testing::UnitTest::GetInstance()->current_test_info()->name() +
+                       "_" + std::to_string(std::random_device{}()));
+    std::filesystem::remove_all(base);
+    std::filesystem::create_directories(base / "cwd");
+    std::filesystem::create_directories(base / "dir");
+    base_ = base;
+    old_cwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(base / "cwd");
+    dictionary_dir_ = (base / "dir").string() + platform::directory_separator();
+  }
+  void TearDown() override {
+    std::filesystem::current_path(old_cwd_);
+    std::filesystem::remove_all(base_);
+  }
+  void write_dictionary(const std::string& text) {
+    std::ofstream(dictionary_dir_ + "GBK2py.inf", std::ios::binary) << text;
+  }
+
+  std::filesystem::path base_, old_cwd_;
+  std::string dictionary_dir_;
+  PinyinDictionary dictionary_;
+  std::string messages_;
+};
+
+TEST_F(LoadPinyinDictionaryTest, MissingFileFails) {
+  SearchPlaces places;
+  places.program_directory = dictionary_dir_;
+  EXPECT_EQ(load_pinyin_dictionary(places, &dictionary_, &messages_), -1);
+  EXPECT_EQ(messages_, "Failed to open GBK2py.inf!\n");
+}
+
+TEST_F(LoadPinyinDictionaryTest, FindsTheFileAndReportsItsIgnoredLines) {
+  write_dictionary(std::string("stray\r\n") + kCharacterHeader + "]\r\n\x81\x40 kao3 kao3\r\n");
+  SearchPlaces places;
+  places.search_path = {dictionary_dir_};
+  EXPECT_EQ(load_pinyin_dictionary(places, &dictionary_, &messages_), 1);
+  EXPECT_EQ(dictionary_.characters.at(0).ordinary, "kao3");
+  EXPECT_EQ(dictionary_.characters.at(0).surname, "kao3");
+  EXPECT_EQ(messages_, dictionary_dir_ + "GBK2py.inf:1: record line before any section header ignored\n");
+}
+
+TEST_F(LoadPinyinDictionaryTest, LoadsTheShippedFileFromTheDataDirectory) {
+  SearchPlaces places;
+  places.installed_data_directory = std::string(TOLVAR_DATA_DIR) + platform::directory_separator();
+  EXPECT_EQ(load_pinyin_dictionary(places, &dictionary_, &messages_), 1);
+  EXPECT_EQ(messages_, "");
+  EXPECT_EQ(dictionary_.characters.at(9980).surname, "shan4");  // 单
 }
 
 // The dictionary shipped in data/.

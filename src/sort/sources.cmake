@@ -2,7 +2,6 @@ list(APPEND TOLVAR_SOURCES
   src/sort/compare_keys.cc
   src/sort/gbk_tables.cc
   src/sort/pinyin_dictionary.cc
-  src/sort/pinyin_dictionary_file.cc
   src/sort/sort_bibitems.cc
   src/sort/sort_key.cc
 )
