@@ -254,22 +254,44 @@ class ShippedDictionaryTest : public testing::Test {
     ASSERT_TRUE(in) << "cannot read " TOLVAR_DATA_DIR "/GBK2py.inf";
     std::stringstream text;
     text << in.rdbuf();
-    shipped_ = new Parsed(parse(text.str()));
+    text_ = new std::string(text.str());
+    shipped_ = new Parsed(parse(*text_));
   }
-  static void TearDownTestSuite() { delete shipped_; }
+  static void TearDownTestSuite() {
+    delete shipped_;
+    delete text_;
+  }
 
   static const CharacterReadings& readings_of(const char* gbk) {
     return record(*shipped_, gbk_index(reinterpret_cast<const unsigned char*>(gbk)));
   }
 
+  static std::string* text_;
   static Parsed* shipped_;
 };
 
+std::string* ShippedDictionaryTest::text_ = nullptr;
 Parsed* ShippedDictionaryTest::shipped_ = nullptr;
+
+TEST_F(ShippedDictionaryTest, HasOneLineForEveryCodeInIndexOrder) {
+  std::istringstream lines(*text_);
+  std::string line;
+  while (std::getline(lines, line) && !line.starts_with(kCharacterHeader)) {
+  }
+  int index = 0;
+  while (std::getline(lines, line)) {
+    if (line.empty() || line[0] == '%') continue;
+    ASSERT_GE(line.size(), 2u);
+    ASSERT_LT(index, kGbkCharacterCount);
+    EXPECT_EQ(gbk_index(reinterpret_cast<const unsigned char*>(line.data())), index) << line;
+    ++index;
+  }
+  EXPECT_EQ(index, kGbkCharacterCount);
+}
 
 TEST_F(ShippedDictionaryTest, LoadsCleanly) {
   EXPECT_EQ(shipped_->messages, "");
-  EXPECT_GE(shipped_->dictionary.compounds.size(), 62u);
+  EXPECT_EQ(shipped_->dictionary.compounds.size(), 62u);
 }
 
 TEST_F(ShippedDictionaryTest, Readings) {
