@@ -173,7 +173,8 @@ bool run_program(const std::string& program, const std::vector<std::string>& arg
                  std::string* error) {
   std::string application = find_on_search_path(program);
   if (application.empty()) {
-    *error = "'" + program + "' is not recognized as a program that can be run";
+    *error = "'" + program +
+             "' is not recognized as an internal or external command, operable program or batch file.";
     return false;
   }
   std::string command_line;

@@ -148,6 +148,26 @@ TEST(CommandLine, HelpTextsEndTheParse) {
   }
 }
 
+// The label forms are made once the whole command line is read.
+TEST(CommandLine, VisibleAfterEtalStillShapesItsLabelForm) {
+  const struct {
+    std::vector<std::string> args;
+    std::string want_label;
+  } cases[] = {
+      {{"-etal.=\xB5\xC8", "-visible"}, "^^7f^^b5^^7f200^^7f"},
+      {{"-visible", "-etal.=\xB5\xC8", "-invisible"}, "\x7F\xB5\x7F" "200\x7F"},
+      {{"-etal.= \xB5\xC8  x", "-VISIBLE"}, "~^^7f^^b5^^7f200^^7f~x"},
+  };
+  for (const auto& c : cases) {
+    Settings s;
+    parse(c.args, &s);
+    std::string messages;
+    finish_keyword_strings(&s, &messages);
+    EXPECT_EQ(s.words.etal_label, c.want_label);
+    EXPECT_EQ(messages, "");
+  }
+}
+
 TEST(Configuration, KeysCommentsAndValues) {
   const std::string text =
       "% a comment\n"
