@@ -16,3 +16,7 @@ target_link_libraries(tolvar_tests PRIVATE tolvar_lib GTest::gtest_main)
 # The whole-program tests run the built program.
 add_dependencies(tolvar_tests tolvar)
 gtest_discover_tests(tolvar_tests DISCOVERY_TIMEOUT 60)
+# ... and sort with the pinyin dictionary copied beside it.
+if(TARGET tolvar_dictionary)
+  add_dependencies(tolvar_tests tolvar_dictionary)
+endif()

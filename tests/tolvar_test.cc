@@ -244,6 +244,39 @@ TEST(WholeProgram, ConfigurationFromTheCurrentFolderOrThePath) {
   EXPECT_EQ(r.err, "");
 }
 
+// The bundled example through the whole run: the sort step finds the pinyin
+// dictionary beside the program, reorders, and the conversion follows.
+TEST(WholeProgram, SortedExample) {
+  const struct {
+    const char* option;
+    std::vector<std::string> order;
+  } cases[] = {
+      {"-sort=pinyin", {"li2003", "liu1999", "wang2001", "zhao2004"}},
+      {"-sort=bihuashu", {"wang2001", "liu1999", "li2003", "zhao2004"}},
+      {"-sort=unicode", {"liu1999", "li2003", "wang2001", "zhao2004"}},
+  };
+  const std::string example = read_bytes(TOLVAR_SOURCE_DIR "/examples/paper.bbl");
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_bytes(dir.file("paper.bbl"), example);
+    Result r = run_program(dir, {c.option, "-s", "paper"}, system_path());
+    ASSERT_EQ(r.code, 0) << c.option << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string sorted = read_bytes(dir.file("paper.bbl.bak"));
+    EXPECT_FALSE(sorted.starts_with(kMarker));
+    std::vector<std::string> keys = c.order;
+    for (const char* key : {"knuth1984", "lamport1986", "patashnik1988"}) keys.push_back(key);
+    size_t previous = 0;
+    for (const std::string& key : keys) {
+      const size_t position = sorted.find("]{" + key + "}");
+      ASSERT_NE(position, std::string::npos) << key;
+      EXPECT_GT(position, previous) << c.option << " " << key;
+      previous = position;
+    }
+    EXPECT_TRUE(read_bytes(dir.file("paper.bbl")).starts_with(kMarker));
+  }
+}
+
 TEST(WholeProgram, HelpAndExitCodes) {
   TempDir dir;
   const struct {
