@@ -173,17 +173,18 @@ bool Run::write_temporary_file(const std::string& text) {
 }
 
 // The old backup goes, the .bbl becomes the backup and the temporary file
-// the .bbl. Only the last step is checked: when it fails the .bbl may be
-// gone, and the result is only under the temporary name, which is kept.
+// the .bbl. Only the last step is checked: a rename never replaces a file,
+// so when the backup could not be cleared the .bbl stays as it was. When
+// the last step fails, the result exists only under the temporary name,
+// which is therefore kept.
 bool Run::rotate_files() {
   env_.remove_file(names_.bak);
   env_.rename_file(names_.bbl, names_.bak);
+  temporary_file_exists_ = false;
   if (!env_.rename_file(names_.tmp, names_.bbl)) {
     report("Cannot rename " + names_.tmp + " to " + names_.bbl + "!\n");
-    temporary_file_exists_ = false;
     return false;
   }
-  temporary_file_exists_ = false;
   return true;
 }
 
