@@ -16,6 +16,7 @@ Build tolvar in Release first:
 import argparse
 import os
 import random
+import resource
 import shutil
 import subprocess
 import sys
@@ -100,13 +101,20 @@ def bibliography(count, seed=1):
     return "\n".join(entries).encode("gbk")
 
 
+def child_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def timed(command, cwd):
+    """Wall-clock and CPU (user + system) seconds of one run."""
+    cpu_start = child_cpu()
     start = time.perf_counter()
     result = subprocess.run(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     elapsed = time.perf_counter() - start
     if result.returncode != 0:
         sys.exit(f"{' '.join(command)} failed ({result.returncode}): {result.stderr.decode(errors='replace')}")
-    return elapsed
+    return elapsed, child_cpu() - cpu_start
 
 
 def best_of(runs, prepare, command, cwd):
@@ -114,7 +122,7 @@ def best_of(runs, prepare, command, cwd):
     for _ in range(runs):
         prepare()
         times.append(timed(command, cwd))
-    return min(times)
+    return min(t[0] for t in times), min(t[1] for t in times)
 
 
 def main():
@@ -131,7 +139,8 @@ def main():
 
     modes = [("-sort=py", "py"), ("-sort=bs", "bs"), ("-sort=bhs", "bhs"), ("-sort=uni", "uni"),
              (None, "convert")]
-    print(f"{'entries':>8} {'bibtex s':>9} " + " ".join(f"{name:>14}" for _, name in modes))
+    print("Best of %d runs; wall-clock seconds and ratio to bibtex, then CPU (user + system)." % args.runs)
+    print(f"{'entries':>8} {'':>4} {'bibtex':>8} " + " ".join(f"{name:>14}" for _, name in modes))
     for count in (int(n) for n in args.sizes.split(",")):
         with tempfile.TemporaryDirectory(prefix="tolvar-bench-") as work:
             with open(os.path.join(work, "refs.bib"), "wb") as bib:
@@ -154,12 +163,14 @@ def main():
                         os.remove(os.path.join(work, name))
                 shutil.copyfile(master, os.path.join(work, "paper.bbl"))
 
-            cells = []
+            wall, cpu = [], []
             for option, _ in modes:
                 command = [tolvar, "-s"] + ([option] if option else []) + ["paper.bbl"]
-                elapsed = best_of(args.runs, fresh_bbl, command, work)
-                cells.append(f"{elapsed:7.3f}s {elapsed / bibtex_time:5.2f}x")
-            print(f"{count:>8} {bibtex_time:>8.3f}s " + " ".join(f"{c:>14}" for c in cells))
+                elapsed, used = best_of(args.runs, fresh_bbl, command, work)
+                wall.append(f"{elapsed:7.3f}s {elapsed / bibtex_time[0]:5.2f}x")
+                cpu.append(f"{used:7.3f}s {used / max(bibtex_time[1], 1e-9):5.2f}x")
+            print(f"{count:>8} {'wall':>4} {bibtex_time[0]:>7.3f}s " + " ".join(f"{c:>14}" for c in wall))
+            print(f"{'':>8} {'cpu':>4} {bibtex_time[1]:>7.3f}s " + " ".join(f"{c:>14}" for c in cpu))
 
 
 if __name__ == "__main__":
