@@ -21,6 +21,23 @@ bool contains(std::string_view line, std::string_view text) {
   return line.find(text) != std::string_view::npos;
 }
 
+// The first `c` (an ASCII byte) in `text` from `from` on that is not the
+// second byte of a GBK character; `from` must start a character.
+size_t find_outside_gbk(std::string_view text, char c, size_t from = 0) {
+  for (size_t i = from; i < text.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead >= 0x81 && lead <= 0xFE && i + 1 < text.size()) {
+      const auto trail = static_cast<unsigned char>(text[i + 1]);
+      if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) {
+        ++i;
+        continue;
+      }
+    }
+    if (text[i] == c) return i;
+  }
+  return std::string_view::npos;
+}
+
 // Where the author line of the current entry stands.
 enum class KeyLine {
   kNone,           // not pending
@@ -34,7 +51,8 @@ KeyLine key_line_after_bibitem(std::string_view line, KeyLine state) {
   const size_t after = line.find(kBibitem) + kBibitem.size();
   if (after >= line.size()) return state;
   if (line[after] == '[') {
-    return line.find(']', after) != std::string_view::npos ? KeyLine::kNext : KeyLine::kAfterBracket;
+    return find_outside_gbk(line, ']', after) != std::string_view::npos ? KeyLine::kNext
+                                                                         : KeyLine::kAfterBracket;
   }
   return line[after] == '{' ? KeyLine::kNext : state;
 }
@@ -85,7 +103,7 @@ class EntryScanner {
 
   void take_ordinary_line(std::string_view line) {
     if (key_line_ == KeyLine::kAfterBracket) {
-      if (contains(line, "]")) key_line_ = KeyLine::kNext;
+      if (find_outside_gbk(line, ']') != std::string_view::npos) key_line_ = KeyLine::kNext;
     } else if (key_line_ == KeyLine::kNext) {
       table_->entries.back().key = table_->keys.size();
       build_sort_key(context_, line, &table_->keys);

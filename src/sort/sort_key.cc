@@ -40,8 +40,14 @@ class NameSplitter {
   NameSplitter(const SortKeyContext& context, std::string_view key_line, std::string* out)
       : context_(context), line_(key_line.substr(0, key_line.find('\0'))), out_(out),
         name_start_(out->size()) {
-    for (char& c : line_) {
-      if (c == '~' || c == '\n' || c == '\r') c = ' ';
+    // Ties and line ends are blanks. A "~" that is the second byte of a GBK
+    // character belongs to the character.
+    for (size_t i = 0; i < line_.size(); ++i) {
+      if (gbk_at(line_, i)) {
+        ++i;
+      } else if (line_[i] == '~' || line_[i] == '\n' || line_[i] == '\r') {
+        line_[i] = ' ';
+      }
     }
   }
 

@@ -167,6 +167,9 @@ const KeyCase kEdgeCases[] = {
     // Escaped braces change no depth; a brace inside a group is a plain byte.
     {"\\{Doe, J. and Roe, K.\n", "\\{Doe, J.|Roe, K.", "\\{Doe, J.|Roe, K.", "\\{Doe^J.|Roe^K.",
      "\\{Doe^J.|Roe^K."},
+    // A tie is a blank, but a "~" that is the second byte of a character is not.
+    {"\x81\x7E" SAN "~" LI SI "\n", "\x81\x7E" SAN " " LI SI " ", "\x81\x7E" SAN " " LI SI " ",
+     "\x81\x7E^" SAN "san^" LI "li^" SI "si", "\x81\x7E" SAN "^" LI SI},
     // A NUL byte ends the line.
     {std::string_view("Doe, J.\0and Roe, K.\n", 20).data(), "Doe, J.", "Doe, J.", "Doe^J.", "Doe^J."},
 };
