@@ -9,8 +9,8 @@ flags="-fsanitize=address,undefined -fno-sanitize-recover=all -g -O1"
 cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DTOLVAR_BUILD_TESTS=OFF -DCMAKE_CXX_FLAGS="$flags -fsanitize=fuzzer-no-link -fconstexpr-steps=100000000" >/dev/null
 cmake --build "$out" -j2 --target tolvar_lib
-for target in sort_key_fuzz pinyin_dictionary_fuzz; do
+for target in sort_key_fuzz pinyin_dictionary_fuzz sort_bibitems_fuzz; do
   clang++ -std=c++20 $flags -fsanitize=fuzzer -Isrc -I"$out/generated" \
     "fuzz/$target.cc" "$out/libtolvar_lib.a" -o "$out/$target"
 done
-echo "built $out/sort_key_fuzz $out/pinyin_dictionary_fuzz"
+echo "built $out/sort_key_fuzz $out/pinyin_dictionary_fuzz $out/sort_bibitems_fuzz"
