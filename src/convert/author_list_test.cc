@@ -30,7 +30,7 @@ void run_space_cases(const HandlerCase* cases, size_t count, EntryState entry,
     h.state.chinese_seen = true;
     h.state.in_control_word = true;
     EXPECT_EQ(handle_author_space(h.state), c.next) << c.after;
-    EXPECT_EQ(h.out, c.out) << c.after;
+    EXPECT_EQ(h.out(), c.out) << c.after;
     EXPECT_EQ(h.state.chinese_seen, c.chinese_seen) << c.after;
   }
 }
@@ -103,7 +103,7 @@ TEST(AuthorListTest, CommaAfterChineseName) {
     h.state.chinese_seen = true;
     h.state.in_control_word = true;
     EXPECT_EQ(handle_author_comma(h.state), c.next) << c.after;
-    EXPECT_EQ(h.out, c.out) << c.after;
+    EXPECT_EQ(h.out(), c.out) << c.after;
     EXPECT_EQ(h.state.chinese_seen, c.chinese_seen) << c.after;
     EXPECT_FALSE(h.state.in_control_word) << c.after;
   }

@@ -1,15 +1,18 @@
 #include "convert/cjk_output.h"
 
+#include <string_view>
+
 #include "convert/tex_reader.h"
 
 namespace tolvar {
 namespace {
 
-void append_decimal_trail(unsigned char trail, std::string* out) {
+char* write_decimal_trail(unsigned char trail, char* next) {
   // A valid trail byte is 64..254: two digits below 100, three from 100.
-  if (trail >= 100) *out += static_cast<char>('0' + trail / 100);
-  *out += static_cast<char>('0' + trail / 10 % 10);
-  *out += static_cast<char>('0' + trail % 10);
+  if (trail >= 100) *next++ = static_cast<char>('0' + trail / 100);
+  *next++ = static_cast<char>('0' + trail / 10 % 10);
+  *next++ = static_cast<char>('0' + trail % 10);
+  return next;
 }
 
 bool is_line_stop(const ConvertState& state, int c) {
@@ -36,26 +39,8 @@ void report_bad_pair(ConvertState& state, const char* description, int lead, int
 // consumed it; its text is written as it stands so no input is lost.
 void keep_consumed_stop(ConvertState& state) {
   if (state.cursor != state.read_start) {
-    state.out->append(reinterpret_cast<const char*>(state.read_start),
-                      state.cursor - state.read_start);
+    state.out->append(state.read_start, state.cursor - state.read_start);
   }
-}
-
-// Writes one byte that is not a lead byte, keeping the flags: letters
-// clear chinese_seen unless they name a control word.
-void write_single_byte(ConvertState& state, unsigned char c) {
-  if (c == '\\') {
-    state.in_control_word = true;
-    // "\\" is a complete control symbol; any other backslash opens one.
-    const bool closes_symbol =
-        state.control_space_at != nullptr && state.control_space_at == state.read_start;
-    state.control_space_at = closes_symbol ? nullptr : state.cursor;
-  } else if (!state.in_control_word) {
-    if (is_ascii_letter(c)) state.chinese_seen = false;
-  } else if (!is_ascii_letter(c)) {
-    state.in_control_word = false;
-  }
-  *state.out += static_cast<char>(c);
 }
 
 bool skip_triple_part(ConvertState& state) {
@@ -80,27 +65,41 @@ bool read_triple_delimiter(ConvertState& state) {
 
 }  // namespace
 
+std::size_t format_label_cjk_char(bool visible, unsigned char lead, unsigned char trail,
+                                  char* buffer) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  char* next = buffer;
+  auto put = [&next](std::string_view text) {
+    for (char c : text) *next++ = c;
+  };
+  if (visible) {
+    put("^^7f^^");
+    *next++ = kHex[lead >> 4];
+    *next++ = kHex[lead & 15];
+    put("^^7f");
+  } else {
+    *next++ = '\x7f';
+    *next++ = static_cast<char>(lead);
+    *next++ = '\x7f';
+  }
+  next = write_decimal_trail(trail, next);
+  if (visible) {
+    put("^^7f");
+  } else {
+    *next++ = '\x7f';
+  }
+  return static_cast<std::size_t>(next - buffer);
+}
+
 void append_label_cjk_char(bool visible, unsigned char lead, unsigned char trail,
                            std::string* out) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  if (visible) {
-    *out += "^^7f^^";
-    *out += kHex[lead >> 4];
-    *out += kHex[lead & 15];
-    *out += "^^7f";
-    append_decimal_trail(trail, out);
-    *out += "^^7f";
-  } else {
-    *out += '\x7f';
-    *out += static_cast<char>(lead);
-    *out += '\x7f';
-    append_decimal_trail(trail, out);
-    *out += '\x7f';
-  }
+  char buffer[20];
+  out->append(buffer, format_label_cjk_char(visible, lead, trail, buffer));
 }
 
 void write_label_cjk_char(ConvertState& state, unsigned char lead, unsigned char trail) {
-  append_label_cjk_char(state.settings->visible, lead, trail, state.out);
+  char buffer[20];
+  state.out->append(buffer, format_label_cjk_char(state.settings->visible, lead, trail, buffer));
 }
 
 bool reemit_label_triple(ConvertState& state) {
@@ -110,7 +109,7 @@ bool reemit_label_triple(ConvertState& state) {
     return false;
   }
   *state.out += "^^7f";
-  state.out->append(reinterpret_cast<const char*>(start), state.cursor - start);
+  state.out->append(start, state.cursor - start);
   return true;
 }
 

@@ -5,6 +5,7 @@
 #ifndef TOLVAR_CONVERT_CJK_OUTPUT_H_
 #define TOLVAR_CONVERT_CJK_OUTPUT_H_
 
+#include <cstddef>
 #include <string>
 
 #include "convert/convert_state.h"
@@ -16,6 +17,11 @@ namespace tolvar {
 // ("^^7f^^b5^^7f200^^7f" for B5 C8).
 void append_label_cjk_char(bool visible, unsigned char lead, unsigned char trail,
                            std::string* out);
+
+// Writes the same form into `buffer` (at least 20 bytes) and returns its
+// length.
+std::size_t format_label_cjk_char(bool visible, unsigned char lead, unsigned char trail,
+                                  char* buffer);
 
 // Writes the GBK character in the form the visible flag selects.
 void write_label_cjk_char(ConvertState& state, unsigned char lead, unsigned char trail);
@@ -33,6 +39,29 @@ void convert_label_char(ConvertState& state);
 // Writes state.current as a raw byte or a raw GBK pair. A bad lead byte is
 // reported and dropped; state.current then becomes the byte after it.
 void copy_char(ConvertState& state);
+
+// Writes one byte that is not a lead byte, keeping the flags: letters
+// clear chinese_seen unless they name a control word.
+inline void write_single_byte(ConvertState& state, unsigned char c) {
+  if (c == '\\') {
+    state.in_control_word = true;
+    // "\\" is a complete control symbol; any other backslash opens one.
+    const bool closes_symbol =
+        state.control_space_at != nullptr && state.control_space_at == state.read_start;
+    state.control_space_at = closes_symbol ? nullptr : state.cursor;
+  } else if (!state.in_control_word) {
+    if (is_ascii_letter(c)) state.chinese_seen = false;
+  } else if (!is_ascii_letter(c)) {
+    state.in_control_word = false;
+  }
+  *state.out += static_cast<char>(c);
+}
+
+// True for the printable ASCII bytes other than the stop character, which
+// both output operations write through write_single_byte alone.
+inline bool is_plain_byte(const ConvertState& state, int c) {
+  return c >= 0x20 && c < 0x7F && c != state.stop_char;
+}
 
 }  // namespace tolvar
 

@@ -22,7 +22,7 @@ std::string output_all(LineHarness& h, bool label) {
     const int now = h.state.current;
     if (now == 0 || now == h.state.stop_char || now == '\n' || now == '\r') break;
   }
-  return h.out;
+  return h.out();
 }
 
 TEST(CjkOutputTest, LabelFormsOfOneCharacter) {
@@ -130,7 +130,7 @@ TEST(CjkOutputTest, BrokenTripleClearsBothFlags) {
   convert_label_char(h.state);
   EXPECT_FALSE(h.state.chinese_seen);
   EXPECT_FALSE(h.state.in_control_word);
-  EXPECT_EQ(h.out, "");
+  EXPECT_EQ(h.out(), "");
 }
 
 TEST(CjkOutputTest, CjkFlagCopiesLabelCharactersRaw) {

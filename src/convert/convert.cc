@@ -1,5 +1,6 @@
 #include "convert/convert.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -16,7 +17,7 @@ constexpr std::string_view kNewblock = "\\newblock";
 constexpr std::string_view kDitor = "ditor";
 
 void write_bytes(ConvertState& state, const unsigned char* from, const unsigned char* to) {
-  state.out->append(reinterpret_cast<const char*>(from), to - from);
+  state.out->append(from, to - from);
 }
 
 // The rest of the line's text, from the cursor to its first NUL.
@@ -76,7 +77,8 @@ bool replace_at_block_line_start(ConvertState& state) {
 bool replace_keywords(ConvertState& state, int c) {
   const KeywordStrings& words = state.settings->words;
   const EntryState entry = state.entry_state;
-  if (entry == EntryState::first_block || entry == EntryState::second_block) {
+  const bool may_match = state.starts_replaced[c];
+  if (may_match && (entry == EntryState::first_block || entry == EntryState::second_block)) {
     if (matches(state, c, words.pages_from)) {
       replace(state, words.pages_from, words.pages);
       return true;
@@ -90,7 +92,7 @@ bool replace_keywords(ConvertState& state, int c) {
   if (entry == EntryState::second_block) {
     if (c == '{') {
       state.editor_phrase = false;
-    } else if (state.editor_phrase) {
+    } else if (state.editor_phrase && may_match) {
       const std::string* editors = matches(state, c, words.editors2_from) ? &words.editors2_from
                                    : matches(state, c, words.editor2_from) ? &words.editor2_from
                                                                            : nullptr;
@@ -100,12 +102,12 @@ bool replace_keywords(ConvertState& state, int c) {
         return true;
       }
     }
-    if (matches(state, c, words.edition_from)) {
+    if (may_match && matches(state, c, words.edition_from)) {
       replace(state, words.edition_from, words.edition);
       return true;
     }
   }
-  if (entry == EntryState::authors) {
+  if (may_match && entry == EntryState::authors) {
     // The longer phrase first, so ", editors" never loses only its "s".
     const std::string* editors = matches(state, c, words.editors_from) ? &words.editors_from
                                  : matches(state, c, words.editor_from) ? &words.editor_from
@@ -144,12 +146,57 @@ bool handle_author_list(ConvertState& state) {
   return true;
 }
 
+// Plain ASCII bytes, and GBK pairs where characters are copied raw, take
+// the same road through the scan one by one: no keyword starts with them,
+// the author-list handlers ignore them, and they are written unchanged.
+// A run of them is scanned in one go. Returns false when there is none.
+//
+// This function is performance-critical; please benchmark any changes.
+bool scan_plain_run(ConvertState& state, bool copies_gbk) {
+  const unsigned char* const start = state.cursor;
+  const unsigned char* next = start;
+  bool chinese = state.chinese_seen;
+  bool control = state.in_control_word;
+  int last = 0;
+  for (;;) {
+    const unsigned char c = *next;
+    if (state.plain_run[c]) {
+      if (!is_ascii_letter(c)) {
+        control = false;
+      } else if (!control) {
+        chinese = false;
+      }
+      last = c;
+      ++next;
+    } else if (copies_gbk && is_gbk_lead(c) && !state.starts_replaced[c]) {
+      const unsigned char trail = next[1];
+      if (!is_gbk_trail(trail) || trail == '^' || trail == state.stop_char) break;
+      chinese = true;
+      last = c;
+      next += 2;
+    } else {
+      break;
+    }
+  }
+  if (next == start) return false;
+  // "ditor" ahead of any character of the run is ahead of its first.
+  if (state.last_ditor != nullptr && state.last_ditor > start) state.editor_phrase = true;
+  state.chinese_seen = chinese;
+  state.in_control_word = control;
+  state.out->append(start, next - start);
+  state.cursor = next;
+  state.read_start = next - 1;
+  state.current = last;
+  return true;
+}
+
 // Reads one character of the scan and writes it, or the phrase it starts.
 // Returns false when the reader met an incomplete caret sequence, which
 // ends the scan.
 bool scan_char(ConvertState& state, bool converts_label) {
-  if (state.entry_state == EntryState::second_block && state.cursor == state.scan_start &&
-      replace_at_block_line_start(state)) {
+  if (state.entry_state == EntryState::second_block && state.cursor == state.scan_start) {
+    if (replace_at_block_line_start(state)) return true;
+  } else if (state.use_plain_runs && scan_plain_run(state, !converts_label)) {
     return true;
   }
   const int c = read_tex_char(state);
@@ -162,7 +209,9 @@ bool scan_char(ConvertState& state, bool converts_label) {
   state.current = c;
   if (replace_keywords(state, c)) return true;
   if (!handle_author_list(state)) return true;
-  if (converts_label) {
+  if (is_plain_byte(state, state.current)) {
+    write_single_byte(state, static_cast<unsigned char>(state.current));
+  } else if (converts_label) {
     convert_label_char(state);
   } else {
     copy_char(state);
@@ -301,17 +350,36 @@ void convert_line(ConvertState& state) {
   end_line(state);
 }
 
-}  // namespace
+// Sets starts_replaced[b] for the first byte b of every non-empty replaced
+// string matched inside a line.
+void mark_replaced_first_bytes(const KeywordStrings& words, bool* starts_replaced) {
+  for (const std::string* from : {&words.pages_from, &words.chapter_from, &words.edition_from,
+                                  &words.editors_from, &words.editor_from, &words.editors2_from,
+                                  &words.editor2_from}) {
+    if (!from->empty()) starts_replaced[static_cast<unsigned char>((*from)[0])] = true;
+  }
+}
 
-void convert_lines(const Settings& settings, std::string_view input, std::string* out,
-                   std::string* messages) {
-  out->reserve(out->size() + kProcessedMarker.size() + input.size() + input.size() / 4);
+void mark_plain_run_bytes(ConvertState& state) {
+  for (int c = 0x21; c < 0x7F; ++c) {
+    state.plain_run[c] = !state.starts_replaced[c] && c != '^' && c != '\\' && c != ',' &&
+                         c != '{' && c != ']';
+  }
+}
+
+void run_pass(const Settings& settings, std::string_view input, std::string* out,
+              std::string* messages, bool plain_runs) {
   out->append(kProcessedMarker);
+  PassOutput output(out);
+  output.reserve(input.size() + input.size() / 4);
 
   ConvertState state;
   state.settings = &settings;
-  state.out = out;
+  state.out = &output;
   state.messages = settings.show_parse_errors ? messages : nullptr;
+  mark_replaced_first_bytes(settings.words, state.starts_replaced);
+  mark_plain_run_bytes(state);
+  state.use_plain_runs = plain_runs;
 
   // Each line is copied into one reusable buffer that ends in a NUL, which
   // the reader relies on.
@@ -329,6 +397,26 @@ void convert_lines(const Settings& settings, std::string_view input, std::string
     state.line_end = nul != nullptr ? static_cast<const unsigned char*>(nul) : state.line_limit;
     convert_line(state);
   }
+  output.finish();
+}
+
+}  // namespace
+
+void PassOutput::grow(std::size_t count) {
+  const std::size_t written = static_cast<std::size_t>(next_ - target_->data());
+  target_->resize(std::max(written + count, target_->size() * 2 + 64));
+  next_ = target_->data() + written;
+  end_ = target_->data() + target_->size();
+}
+
+void convert_lines(const Settings& settings, std::string_view input, std::string* out,
+                   std::string* messages) {
+  run_pass(settings, input, out, messages, true);
+}
+
+void convert_lines_byte_by_byte(const Settings& settings, std::string_view input,
+                                std::string* out, std::string* messages) {
+  run_pass(settings, input, out, messages, false);
 }
 
 }  // namespace tolvar

@@ -5,8 +5,12 @@
 #ifndef TOLVAR_CONVERT_CONVERT_STATE_H_
 #define TOLVAR_CONVERT_CONVERT_STATE_H_
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 #include "run/settings.h"
 
@@ -23,9 +27,50 @@ enum class EntryState : std::uint8_t {
   key = 111,         // on the \bibitem line, after the "{" of the key
 };
 
+// The pass's output: appends to a std::string through a pointer, so that
+// writing one byte costs no call. The string holds spare bytes beyond
+// what was written until finish() trims it.
+class PassOutput {
+ public:
+  explicit PassOutput(std::string* target)
+      : target_(target),
+        next_(target->data() + target->size()),
+        end_(next_) {}
+  ~PassOutput() { finish(); }
+  PassOutput(const PassOutput&) = delete;
+  PassOutput& operator=(const PassOutput&) = delete;
+
+  void operator+=(char c) {
+    if (next_ == end_) grow(1);
+    *next_++ = c;
+  }
+  void operator+=(std::string_view text) { append(text.data(), text.size()); }
+  void append(const void* bytes, std::size_t count) {
+    if (static_cast<std::size_t>(end_ - next_) < count) grow(count);
+    if (count != 0) std::memcpy(next_, bytes, count);
+    next_ += count;
+  }
+  // Makes room for at least `count` more bytes.
+  void reserve(std::size_t count) {
+    if (static_cast<std::size_t>(end_ - next_) < count) grow(count);
+  }
+  // Trims the string to the bytes written; writing may go on afterwards.
+  void finish() {
+    target_->resize(static_cast<std::size_t>(next_ - target_->data()));
+    next_ = end_ = target_->data() + target_->size();
+  }
+
+ private:
+  void grow(std::size_t count);
+
+  std::string* target_;
+  char* next_;
+  char* end_;
+};
+
 struct ConvertState {
   const Settings* settings = nullptr;
-  std::string* out = nullptr;
+  PassOutput* out = nullptr;
   // Where parse-error messages go; null while they are not shown.
   std::string* messages = nullptr;
 
@@ -62,7 +107,20 @@ struct ConvertState {
   int current = 0;
   // Start of the last "ditor" on the line, or null.
   const unsigned char* last_ditor = nullptr;
+  // The first bytes of the replaced keyword strings: a character that is
+  // none of them needs no keyword match.
+  bool starts_replaced[256] = {};
+  // Bytes that the scan writes unchanged whatever the state: printable
+  // ASCII that starts no keyword and means nothing to the handlers.
+  bool plain_run[256] = {};
+  // Off only to check the plain-run shortcut against byte-by-byte scanning.
+  bool use_plain_runs = true;
 };
+
+// Converts like convert_lines, but reads every character one at a time:
+// the reference that the scan's shortcut for plain runs is checked against.
+void convert_lines_byte_by_byte(const Settings& settings, std::string_view input,
+                                std::string* out, std::string* messages);
 
 inline bool is_gbk_lead(int c) { return c >= 0x81 && c <= 0xFE; }
 inline bool is_gbk_trail(int c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "convert/convert_test_support.h"
@@ -242,6 +243,45 @@ TEST(ConvertLinesTest, MultiMegabyteLines) {
   EXPECT_GT(out.size(), input.size());
   EXPECT_EQ(out.substr(out.size() - 6), "^^^^^\n");
   EXPECT_LT(messages.size(), 1000u);
+}
+
+}  // namespace
+}  // namespace tolvar
+
+namespace tolvar {
+namespace {
+
+// Random .bbl-like text from pieces that exercise every rule.
+std::string random_bbl(std::mt19937& random, int pieces) {
+  static const std::string_view kPieces[] = {
+      "\\bibitem[", "\\bibitem{k}", "]{k}", "\n", "\r\n", "  ", " ", ",", ", ", "\\newblock ",
+      "and ", "et al.", "et~al.", "\\&", "\\", "\\ ", "\\\\", "{", "}", "In ", "edition",
+      " edition", "pages ", "chapter ", ", editors", ", editor", "ditor", "^^b5^^c8",
+      "^^7f^^b5^^7f200^^7f", "\x7f\xB5\x7f" "200\x7f", "^^zz", "^", "^^5d", "^^0a", "^^00",
+      ZHANGSAN, LISI, DENG, "\xB5", "\xB5]", "\xB5^", "\xB5\\", "\x80", "\xff", "abc", "Alice",
+      "x", "(2005)", "12", ".", "~", std::string_view("\0", 1),
+  };
+  std::string text;
+  for (int i = 0; i < pieces; ++i) text += kPieces[random() % std::size(kPieces)];
+  return text;
+}
+
+TEST(ConvertLinesTest, PlainRunShortcutMatchesByteByByteScanning) {
+  std::mt19937 random(12345);
+  for (int round = 0; round < 3000; ++round) {
+    const std::string input = random_bbl(random, 1 + static_cast<int>(random() % 60));
+    Settings settings = finished_settings(round % 2 == 1, round % 3 == 2);
+    if (round % 5 == 4) {
+      settings.words.pages_from = "a";
+      settings.words.editor2_from = "\xB5";
+      settings.words.edition_from = "x";
+    }
+    std::string fast, fast_messages, reference, reference_messages;
+    convert_lines(settings, input, &fast, &fast_messages);
+    convert_lines_byte_by_byte(settings, input, &reference, &reference_messages);
+    ASSERT_EQ(fast, reference) << testing::PrintToString(input);
+    ASSERT_EQ(fast_messages, reference_messages) << testing::PrintToString(input);
+  }
 }
 
 }  // namespace

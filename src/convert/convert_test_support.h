@@ -33,7 +33,7 @@ struct LineHarness {
                        Settings s = finished_settings())
       : settings(std::move(s)), line(text) {
     state.settings = &settings;
-    state.out = &out;
+    state.out = &output;
     state.messages = settings.show_parse_errors ? &messages : nullptr;
     state.line_number = 7;
     state.stop_char = stop;
@@ -49,9 +49,16 @@ struct LineHarness {
   // Bytes between the start of the line and the cursor.
   size_t consumed() const { return static_cast<size_t>(state.cursor - state.line_start); }
 
+  // What has been written so far.
+  const std::string& out() {
+    output.finish();
+    return written;
+  }
+
   Settings settings;
   std::string line;
-  std::string out;
+  std::string written;
+  PassOutput output{&written};
   std::string messages;
   ConvertState state;
 };

@@ -1,0 +1,28 @@
+#!/bin/sh
+# Speed of the conversion pass on a ~50 MB generated GBK .bbl, against cat
+# of the same file. Builds an optimised bench binary of its own.
+#   bench/convert_bench.sh [megabytes]
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+work=${TMPDIR:-/tmp}/tolvar-bench.$$
+mkdir -p "$work"
+trap 'rm -rf "$work"' EXIT
+megabytes=${1:-50}
+
+${CXX:-g++} -std=c++20 -O2 -DNDEBUG -I"$root/src" "$root/bench/convert_bench.cc" \
+  "$root/src/convert/author_list.cc" "$root/src/convert/cjk_output.cc" \
+  "$root/src/convert/convert.cc" "$root/src/convert/tex_reader.cc" -o "$work/convert_bench"
+python3 "$root/bench/make_bbl.py" "$work/in.bbl" "$megabytes"
+
+now() { date +%s.%N; }
+cat "$work/in.bbl" > /dev/null  # warm the page cache
+t0=$(now); cat "$work/in.bbl" > "$work/cat.bbl"; t1=$(now)
+"$work/convert_bench" "$work/in.bbl" "$work/out.bbl" | tee "$work/report"
+t2=$(now); "$work/convert_bench" "$work/in.bbl" "$work/out.bbl" > /dev/null; t3=$(now)
+
+size=$(wc -c < "$work/in.bbl")
+awk -v s="$size" -v t0="$t0" -v t1="$t1" -v t2="$t2" -v t3="$t3" 'BEGIN {
+  cat = t1 - t0; prog = t3 - t2
+  printf "cat:               %.3f s  %.0f MB/s\n", cat, s / 1e6 / cat
+  printf "bench process:     %.3f s  %.0f MB/s  (%.1f x the time of cat)\n", prog, s / 1e6 / prog, prog / cat
+}'
