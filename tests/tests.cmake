@@ -4,6 +4,7 @@ include(GoogleTest)
 set(TOLVAR_WHOLE_PROGRAM_TESTS tests/examples_test.cc)
 if(NOT WIN32)
   list(APPEND TOLVAR_WHOLE_PROGRAM_TESTS tests/tolvar_test.cc tests/sort_program_test.cc
+    tests/convert_program_test.cc
     tests/sort_plainnat_test.cc)
 endif()
 
