@@ -21,3 +21,5 @@ gtest_discover_tests(tolvar_tests DISCOVERY_TIMEOUT 60)
 if(TARGET tolvar_dictionary)
   add_dependencies(tolvar_tests tolvar_dictionary)
 endif()
+
+include(tests/e2e/e2e.cmake)

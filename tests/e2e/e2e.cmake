@@ -24,3 +24,18 @@ if(Python3_Interpreter_FOUND AND NOT WIN32)
       SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
   endforeach()
 endif()
+
+if(Python3_Interpreter_FOUND AND NOT WIN32)
+  # The latexmkrc snippet of the README, with the real latexmk.
+  add_test(NAME e2e.latexmk
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/latexmk_test.py
+            $<TARGET_FILE:tolvar> ${CMAKE_SOURCE_DIR}/README.md)
+  set_tests_properties(e2e.latexmk PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
+
+  # Install into a temporary prefix and run the installed program from
+  # another folder; also checks --version, the banner and the manual page.
+  add_test(NAME install
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/install_test.py
+            ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR} ${PROJECT_VERSION})
+  set_tests_properties(install PROPERTIES TIMEOUT 120)
+endif()
