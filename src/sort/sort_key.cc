@@ -209,12 +209,16 @@ const CompoundSurname* find_compound(const PinyinDictionary& dictionary, std::st
   return nullptr;
 }
 
+// A reading as the key takes it: up to a NUL byte, which would end the
+// name key.
+std::string_view key_reading(std::string_view reading) { return reading.substr(0, reading.find('\0')); }
+
 std::string_view dictionary_reading(const PinyinDictionary& dictionary, std::string_view name,
                                     size_t i, bool surname) {
   const int index = gbk_index(reinterpret_cast<const unsigned char*>(name.data() + i));
   if (index < 0 || static_cast<size_t>(index) >= dictionary.characters.size()) return {};
   const CharacterReadings& readings = dictionary.characters[index];
-  return surname ? readings.surname : readings.ordinary;
+  return key_reading(surname ? readings.surname : readings.ordinary);
 }
 
 }  // namespace
@@ -279,10 +283,10 @@ void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, 
     } else if (const CompoundSurname* compound =
                    first_character ? find_compound(dictionary, body, i) : nullptr) {
       key->append(body, i, 2);
-      key->append(compound->first_reading);
+      key->append(key_reading(compound->first_reading));
       key->push_back(kSegmentSeparator);
       key->append(body, i + 2, 2);
-      key->append(compound->second_reading);
+      key->append(key_reading(compound->second_reading));
       i += 4;
       first_character = false;
     } else if (starts_with_folded(body, i + 2, kPinyinMacro)) {

@@ -234,6 +234,11 @@ TEST(SortKey, MissingReadingsAreEmpty) {
   dictionary = example_dictionary();
   dictionary.characters[gbk_index(reinterpret_cast<const unsigned char*>(ZHANG))].surname.clear();
   EXPECT_EQ(key_of(pinyin, ZHANG SAN "\n"), ZHANG "^" SAN "san");
+  // A NUL inside a reading would end the name key; the reading ends there.
+  dictionary.characters[gbk_index(reinterpret_cast<const unsigned char*>(SAN))].ordinary =
+      std::string("s\0x", 3);
+  dictionary.compounds[0].second_reading = std::string("y\0z", 3);
+  EXPECT_EQ(key_of(pinyin, ZHANG SAN ", " OU YANG "\n"), ZHANG "^" SAN "s|" OU "ou^" YANG "y");
 }
 
 TEST(SortKey, EmptyStopWordEmptiesEveryList) {
