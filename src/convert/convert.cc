@@ -256,7 +256,10 @@ void end_line(ConvertState& state) {
   const unsigned char* text_end = state.cursor;
   while (*text_end != 0 && *text_end != '\n' && *text_end != '\r') ++text_end;
   write_bytes(state, state.cursor, text_end);
-  if (*text_end != 0 && state.chinese_seen &&
+  // A backslash right before the line end makes the line end TeX's control
+  // space; a "%" there would turn it into "\%", a percent sign.
+  const bool ends_in_control_space = state.control_space_at == text_end;
+  if (*text_end != 0 && state.chinese_seen && !ends_in_control_space &&
       (state.entry_state == EntryState::label || state.entry_state == EntryState::second_block)) {
     *state.out += '%';
   }
@@ -296,6 +299,17 @@ void start_block(ConvertState& state, const unsigned char* newblock) {
       break;
   }
   state.editor_phrase = false;
+}
+
+// Where the last "ditor" of the line starts, or null.
+const unsigned char* find_last_ditor(const ConvertState& state) {
+  const std::string_view text(reinterpret_cast<const char*>(state.line_start),
+                              state.line_end - state.line_start);
+  size_t last = std::string_view::npos;
+  for (size_t at = text.find(kDitor); at != std::string_view::npos; at = text.find(kDitor, at + 1)) {
+    last = at;
+  }
+  return last == std::string_view::npos ? nullptr : state.line_start + last;
 }
 
 void convert_line(ConvertState& state) {
@@ -342,10 +356,7 @@ void convert_line(ConvertState& state) {
       state.stop_char = 0;
       break;
   }
-  const std::string_view text(reinterpret_cast<const char*>(state.line_start),
-                              state.line_end - state.line_start);
-  const size_t ditor = text.rfind(kDitor);
-  state.last_ditor = ditor == std::string_view::npos ? nullptr : state.line_start + ditor;
+  state.last_ditor = find_last_ditor(state);
   scan_line(state);
   end_line(state);
 }
@@ -384,6 +395,7 @@ void run_pass(const Settings& settings, std::string_view input, std::string* out
   // Each line is copied into one reusable buffer that ends in a NUL, which
   // the reader relies on.
   std::string line;
+  const bool has_nul = std::memchr(input.data(), 0, input.size()) != nullptr;
   size_t position = 0;
   while (position < input.size()) {
     const size_t newline = input.find('\n', position);
@@ -393,7 +405,7 @@ void run_pass(const Settings& settings, std::string_view input, std::string* out
 
     state.line_start = reinterpret_cast<const unsigned char*>(line.c_str());
     state.line_limit = state.line_start + line.size();
-    const void* nul = std::memchr(line.data(), 0, line.size());
+    const void* nul = has_nul ? std::memchr(line.data(), 0, line.size()) : nullptr;
     state.line_end = nul != nullptr ? static_cast<const unsigned char*>(nul) : state.line_limit;
     convert_line(state);
   }
