@@ -21,7 +21,7 @@ cp "$source_dir/examples/paper.bbl" "$scratch/inputs/lf.bbl"
 sed 's/$/\r/' "$source_dir/examples/paper.bbl" > "$scratch/inputs/crlf.bbl"
 printf '%b' '\\begin{thebibliography}{3}\r\n\r\n\\bibitem[\xd5\xc5(2000)\xd5\xc5 and \xc0\xee]{a}\n' \
   '\xd5\xc5 and \xc0\xee.\n\\newblock \xb1\xea\xcc\xe2 {\\bf x}.\n\\newblock In \xd6\xdc, editor, 2 edition.\n\n' \
-  '\\bibitem[{\xb0\xa1}(1)]{b}\n\xb0\xa1 et~al.\n\\newblock ^^b0^^a1 \\v{\xb0\xa1 \n\n' \
+  '\\bibitem[{\xb0\xa1}^^zz\x81(1)]{b}\n\xb0\xa1 et~al.\n\\newblock ^^b0^^a1 \\v{\xb0\xa1 \n\n' \
   '\\bibitem{c}\nZ. Zed and Y. Why.\n\\newblock pages 1--2, chapter 3.\n\n' \
   '\\end{thebibliography}\n% trailing line without end' > "$scratch/inputs/odd.bbl"
 
