@@ -26,10 +26,21 @@ std::string_view rest_of_line(const ConvertState& state) {
           static_cast<size_t>(state.line_end - state.cursor)};
 }
 
-const unsigned char* find_in_rest(const ConvertState& state, std::string_view word) {
+// Finds the first "\bibitem" and, when there is none, the first
+// "\newblock" in the rest of the line, in one pass over its backslashes.
+void find_entry_commands(const ConvertState& state, const unsigned char** bibitem,
+                         const unsigned char** newblock) {
+  *bibitem = nullptr;
+  *newblock = nullptr;
   const std::string_view rest = rest_of_line(state);
-  const size_t at = rest.find(word);
-  return at == std::string_view::npos ? nullptr : state.cursor + at;
+  for (size_t at = rest.find('\\'); at != std::string_view::npos; at = rest.find('\\', at + 1)) {
+    const std::string_view here = rest.substr(at);
+    if (here.starts_with(kBibitem)) {
+      *bibitem = state.cursor + at;
+      return;
+    }
+    if (*newblock == nullptr && here.starts_with(kNewblock)) *newblock = state.cursor + at;
+  }
 }
 
 bool rest_starts_with(const ConvertState& state, std::string_view text) {
@@ -326,9 +337,12 @@ void convert_line(ConvertState& state) {
     return;
   }
 
-  if (const unsigned char* bibitem = find_in_rest(state, kBibitem)) {
+  const unsigned char* bibitem;
+  const unsigned char* newblock;
+  find_entry_commands(state, &bibitem, &newblock);
+  if (bibitem != nullptr) {
     start_entry(state, bibitem);
-  } else if (const unsigned char* newblock = find_in_rest(state, kNewblock)) {
+  } else if (newblock != nullptr) {
     start_block(state, newblock);
   }
 
@@ -356,7 +370,10 @@ void convert_line(ConvertState& state) {
       state.stop_char = 0;
       break;
   }
-  state.last_ditor = find_last_ditor(state);
+  // Only a second block reads the editor phrase, and every \newblock
+  // clears it, so "ditor" needs looking for in second blocks alone.
+  state.last_ditor =
+      state.entry_state == EntryState::second_block ? find_last_ditor(state) : nullptr;
   scan_line(state);
   end_line(state);
 }
