@@ -77,28 +77,49 @@ struct FileCase {
   std::string sorted;  // in every stroke and Unicode order, and in pinyin order
 };
 
+// Chinese entries here all have the same author, so the expected order is
+// the same in every mode.
 std::vector<FileCase> file_cases() {
   const std::string l1 = entry("l1", "Young, A."), l2 = entry("l2", "Adams, B.");
   const std::string c1 = entry("c1", YI), c2 = entry("c2", YI);
+  const std::string no_key = "\\bibitem {e}\n" YI "\n", no_key2 = "\\bibitem\n" LI "\n";
   std::string long_entry = "\\bibitem{long}\n" YI " " LI "\n";
   for (int i = 0; i < 300; ++i) long_entry += "\\newblock line " + std::to_string(i) + "\n";
   return {
       {"Chinese first, English in file order", kHead + l1 + c1 + l2 + kTail, kHead + c1 + l1 + l2 + kTail},
       {"equal keys keep their order", kHead + l1 + c2 + c1 + kTail, kHead + c2 + c1 + l1 + kTail},
-      {"empty key first", kHead + c1 + "\\bibitem {e}\n" YI "\n" + kTail,
-       kHead + "\\bibitem {e}\n" YI "\n" + c1 + kTail},
-      {"label over two lines", kHead + l1 + "\\bibitem[" LI "\n(2001)]{b}\n" YI "\n" + kTail,
+      {"no key line: empty key first, file order among them",
+       kHead + c1 + no_key + l1 + no_key2 + kTail, kHead + no_key + no_key2 + c1 + l1 + kTail},
+      {"label over two lines: the key line is the third",
+       kHead + l1 + "\\bibitem[" LI "\n(2001)]{b}\n" YI "\n" + kTail,
        kHead + "\\bibitem[" LI "\n(2001)]{b}\n" YI "\n" + l1 + kTail},
-      {"comment and blank lines move", kHead + l1 + "% note\n\n" + c1 + kTail,
-       kHead + c1 + l1 + "% note\n\n" + kTail},
+      // Taken for the author line, the second line would sort after c1.
+      {"a \"]\" that is the second byte of a character closes no label",
+       kHead + "\\bibitem[\x81\x5D\n\x81\x5D(2001)]{b}\n" YI "\n" + c1 + kTail,
+       kHead + "\\bibitem[\x81\x5D\n\x81\x5D(2001)]{b}\n" YI "\n" + c1 + kTail},
+      {"comment and blank lines move", kHead + l1 + "% note\n\n" + c1 + "%c1\n" + kTail,
+       kHead + c1 + "%c1\n" + l1 + "% note\n\n" + kTail},
       {"one entry", kHead + c1 + kTail, kHead + c1 + kTail},
       {"an entry of 300 lines", kHead + l1 + long_entry + kTail, kHead + long_entry + l1 + kTail},
-      {"no end line, no final line end", kHead + l1 + c1 + "last", kHead + c1 + "last\n" + l1},
-      {"two environments and text after the end",
-       kHead + l1 + c1 + kTail + "between\n" + kHead + l2 + c2 + kTail + "after\n",
-       kHead + c1 + l1 + kTail + "between\n" + kHead + c2 + l2 + kTail + "after\n"},
-      {"\\bibitem before any environment", "\\bibitem{x}\n" LI "\n" + kHead + l1 + c1 + kTail,
-       "\\bibitem{x}\n" LI "\n" + kHead + c1 + l1 + kTail},
+      {"no end line: the last entry runs to the end", kHead + l1 + c1 + "tail\n",
+       kHead + c1 + "tail\n" + l1},
+      {"a last line without line end gets one when moved", kHead + l1 + c1 + "last",
+       kHead + c1 + "last\n" + l1},
+      {"a last line without line end stays last", kHead + c1 + l1 + "last", kHead + c1 + l1 + "last"},
+      {"the end line, text beside it and after it are kept",
+       kHead + l1 + c1 + "x \\end{thebibliography} y\nafter\n",
+       kHead + c1 + l1 + "x \\end{thebibliography} y\nafter\n"},
+      {"each environment on its own",
+       "pre\n" + kHead + l1 + c1 + kTail + "between\n" + kHead + l2 + c2 + kTail + "after",
+       "pre\n" + kHead + c1 + l1 + kTail + "between\n" + kHead + c2 + l2 + kTail + "after"},
+      {"a new environment ends the entries of an open one", kHead + l1 + c1 + kHead + l2 + c2 + kTail,
+       kHead + c1 + l1 + kHead + c2 + l2 + kTail},
+      {"a \\bibitem outside an environment stays",
+       "\\bibitem{x}\n" LI "\n" + kHead + l1 + c1 + kTail + "\\bibitem{z}\n" LI "\n",
+       "\\bibitem{x}\n" LI "\n" + kHead + c1 + l1 + kTail + "\\bibitem{z}\n" LI "\n"},
+      {"an environment start and \\bibitem on one line start no entry",
+       "\\begin{thebibliography}{9} \\bibitem{a}\n" LI "\n" + l1 + c1 + kTail,
+       "\\begin{thebibliography}{9} \\bibitem{a}\n" LI "\n" + c1 + l1 + kTail},
       {"no entry at all", "\\begin{thebibliography}{9}\n\\end{thebibliography}\n",
        "\\begin{thebibliography}{9}\n\\end{thebibliography}\n"},
   };

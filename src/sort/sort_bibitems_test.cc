@@ -99,62 +99,6 @@ TEST(SortBibitems, OrderOfChineseByMode) {
   check_order(SortMode::kUnicode, {"unicode", authors, {1, 2, 0, 3}});
 }
 
-// Whole files: input and the expected output in bishun mode.
-struct FileCase {
-  const char* name;
-  std::string input;
-  std::string output;
-};
-
-TEST(SortBibitems, WholeFiles) {
-  const std::string l1 = entry("l1", "Young, A."), c1 = entry("c1", LI);
-  const std::string c2 = entry("c2", YI);
-  std::string long_entry = "\\bibitem{long}\n" DA "\n";
-  for (int i = 0; i < 300; ++i) long_entry += "\\newblock line " + std::to_string(i) + "\n";
-  const FileCase cases[] = {
-      {"one entry", kHead + l1 + kTail, kHead + l1 + kTail},
-      {"no key line: empty key first, file order among them",
-       kHead + c1 + "\\bibitem {x}\n" LI "\n" + l1 + "\\bibitem\n" DA "\n" + kTail,
-       kHead + std::string("\\bibitem {x}\n" LI "\n\\bibitem\n" DA "\n") + c1 + l1 + kTail},
-      {"label over two lines: the key line is the third",
-       kHead + c1 + "\\bibitem[Young\n(2001)]{y}\n" DA "\nAdams\n" + kTail,
-       kHead + c1 + "\\bibitem[Young\n(2001)]{y}\n" DA "\nAdams\n" + kTail},
-      {"label over two lines, sorted by its third line",
-       kHead + c1 + "\\bibitem[" LI "\n(2001)]{y}\n" YI "\n" + kTail,
-       kHead + "\\bibitem[" LI "\n(2001)]{y}\n" YI "\n" + c1 + kTail},
-      {"a label's \"]\" is no second byte of a character",
-       kHead + c1 + "\\bibitem[" "\x81\x5D" "\n\x81\x5D(2001)]{y}\n" YI "\n" + kTail,
-       kHead + "\\bibitem[" "\x81\x5D" "\n\x81\x5D(2001)]{y}\n" YI "\n" + c1 + kTail},
-      {"comment and blank lines move with the entry before them",
-       kHead + l1 + "% comment\n\n" + c1 + "%c1\n" + kTail,
-       kHead + c1 + "%c1\n" + l1 + "% comment\n\n" + kTail},
-      {"an entry of many lines", kHead + l1 + long_entry + kTail, kHead + long_entry + l1 + kTail},
-      {"no end line: the last entry runs to the end", kHead + l1 + c1 + "tail\n",
-       kHead + c1 + "tail\n" + l1},
-      {"last line without line end gets one when moved", kHead + l1 + c1 + "tail",
-       kHead + c1 + "tail\n" + l1},
-      {"last line without line end stays last", kHead + c1 + l1 + "tail",
-       kHead + c1 + l1 + "tail"},
-      {"end line and what follows are kept",
-       kHead + l1 + c1 + "x \\end{thebibliography} y\nafter\n",
-       kHead + c1 + l1 + "x \\end{thebibliography} y\nafter\n"},
-      {"each environment on its own",
-       "pre\n" + kHead + l1 + c1 + kTail + "mid\n" + kHead + c2 + l1 + c1 + kTail + "post",
-       "pre\n" + kHead + c1 + l1 + kTail + "mid\n" + kHead + c2 + c1 + l1 + kTail + "post"},
-      {"a new environment ends the entries of an open one",
-       kHead + l1 + c1 + kHead + l1 + c2 + kTail, kHead + c1 + l1 + kHead + c2 + l1 + kTail},
-      {"a \\bibitem outside an environment stays",
-       "\\bibitem{a}\nYoung\n" + kHead + l1 + c1 + kTail + "\\bibitem{b}\n" LI "\n",
-       "\\bibitem{a}\nYoung\n" + kHead + c1 + l1 + kTail + "\\bibitem{b}\n" LI "\n"},
-      {"no entry at all", "just text\n\\bibitem", "just text\n\\bibitem"},
-      {"begin and \\bibitem on one line start no entry",
-       "\\begin{thebibliography}{9} \\bibitem{a}\n" LI "\n" + l1 + c1 + kTail,
-       "\\begin{thebibliography}{9} \\bibitem{a}\n" LI "\n" + c1 + l1 + kTail},
-      {"empty file", "", ""},
-  };
-  for (const FileCase& c : cases) EXPECT_EQ(sorted(SortMode::kBishun, c.input), c.output) << c.name;
-}
-
 TEST(SortBibitems, PinyinNeedsDictionary) {
   Settings settings;
   settings.sort_mode = SortMode::kPinyin;
