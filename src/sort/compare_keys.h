@@ -15,8 +15,11 @@ namespace tolvar {
 // other segments that differ beyond letter case order by the entries' file
 // positions `index_a` and `index_b`, never by their letters.
 //
-// This function is performance-critical (the entry walk calls it O(n^2)
-// times); please benchmark any changes.
+// Both keys are read in place up to their terminating NUL NUL.
+//
+// This function is performance-critical (the entry walk calls it for every
+// pair it cannot settle from the first segments); please benchmark any
+// changes with bench/sort_bench.py.
 int compare_keys(SortMode mode, const char* key_a, const char* key_b, int index_a, int index_b);
 
 // The mode's rule for two GBK segments (each starts with a GBK character
