@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -143,24 +142,28 @@ class EntryScanner {
 // segment), then entries whose key starts with other text. An added entry
 // therefore lands inside its own run, and only that run has to be walked:
 // - an empty key goes to the end of its run;
-// - other text compares greater only where the first segments are equal
-//   ignoring case (differing text keeps the file order), so only the placed
-//   entries with the same first segment are compared;
-// - a GBK first segment is ranked under the mode's rule. The run stays
-//   ordered by rank, since the walk passes every entry of lower rank and
-//   stops at the first of higher rank; so the walk starts at the first
+// - a key that starts with other text compares greater than the added one
+//   only where the run of other text that opens the added key's first name
+//   key also opens the placed key's (differing text keeps the file order,
+//   and a shorter run goes first); hashes of these runs pass the others
+//   without reading their keys;
+// - a key that starts with GBK text is ranked by its GBK start (below),
+//   and the ranks agree with compare_keys wherever they differ. The run
+//   stays ordered by rank, since the walk passes every entry of lower rank
+//   and stops at the first of higher rank; so the walk starts at the first
 //   entry of equal rank and compares only the entries of that rank.
 // The result is exactly the walk's, also where the comparison is not a
 // consistent order.
 enum class FirstSegment : uint8_t { kEmptyKey, kGbk, kOther };
 
-FirstSegment first_segment_of(const char* key) {
+bool starts_gbk_segment(const char* key) {
   const auto* p = reinterpret_cast<const unsigned char*>(key);
-  if (p[0] == 0) return FirstSegment::kEmptyKey;
-  if (p[0] >= 0x81 && p[0] <= 0xFE && p[1] >= 0x40 && p[1] <= 0xFE && p[1] != 0x7F) {
-    return FirstSegment::kGbk;
-  }
-  return FirstSegment::kOther;
+  return p[0] >= 0x81 && p[0] <= 0xFE && p[1] >= 0x40 && p[1] <= 0xFE && p[1] != 0x7F;
+}
+
+FirstSegment first_segment_of(const char* key) {
+  if (key[0] == 0) return FirstSegment::kEmptyKey;
+  return starts_gbk_segment(key) ? FirstSegment::kGbk : FirstSegment::kOther;
 }
 
 std::string_view first_segment(const char* key) {
@@ -169,28 +172,70 @@ std::string_view first_segment(const char* key) {
   return {key, length};
 }
 
-uint32_t folded_hash(std::string_view text) {
-  uint32_t hash = 2166136261u;
-  for (char c : text) {
+// Adds a segment, case-folded, and its end to a running FNV-1a hash.
+uint32_t hash_segment(uint32_t hash, std::string_view segment) {
+  for (char c : segment) {
     const unsigned char folded = (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
     hash = (hash ^ folded) * 16777619u;
   }
-  return hash;
+  return (hash ^ static_cast<unsigned char>(kSegmentSeparator)) * 16777619u;
 }
 
-// What ranks a GBK first segment: the whole segment in pinyin mode (one
-// character and its reading); otherwise its first character, which decides
-// whenever it differs. A first character without a Unicode mapping makes
-// a segment equal to any other, so it has no rank.
-std::optional<std::string_view> rank_source(SortMode mode, std::string_view segment) {
-  if (mode == SortMode::kPinyin) return segment;
-  if (mode == SortMode::kUnicode) {
-    const auto* p = reinterpret_cast<const unsigned char*>(segment.data());
-    if (segment.size() < 2 || gbk_to_unicode((p[0] - 0x81) * 192 + (p[1] - 0x40)) == 0) {
-      return std::nullopt;
+// What follows a segment in its name key, in the order compare_keys gives
+// it against a GBK segment: the end of the name key goes first, other text
+// after.
+enum class Next { kEnd, kGbk, kOther };
+
+Next next_segment(const char** cursor, std::string_view segment) {
+  const char* next = segment.data() + segment.size();
+  if (*next == kSegmentSeparator) ++next;
+  *cursor = next;
+  if (*next == 0) return Next::kEnd;
+  return starts_gbk_segment(next) ? Next::kGbk : Next::kOther;
+}
+
+// Appends, for a key that starts with other text, the hash of the run of
+// other-text segments that opens its first name key after each of them.
+void hash_other_start(const char* key, std::vector<uint32_t>* hashes) {
+  uint32_t hash = 2166136261u;
+  for (;;) {
+    const std::string_view segment = first_segment(key);
+    hash = hash_segment(hash, segment);
+    hashes->push_back(hash);
+    if (next_segment(&key, segment) != Next::kOther) return;
+  }
+}
+
+// Compares the GBK starts of two keys that start with a GBK segment: the
+// run of GBK segments that opens each first name key, segment by segment
+// under the mode's rule, then what ends each run. Where this is not 0,
+// compare_keys gives the same sign.
+int compare_gbk_starts(SortMode mode, const char* a, const char* b) {
+  for (;;) {
+    const std::string_view segment_a = first_segment(a), segment_b = first_segment(b);
+    const int result = compare_gbk_segments(mode, segment_a, segment_b);
+    if (result != 0) return result;
+    const Next next_a = next_segment(&a, segment_a), next_b = next_segment(&b, segment_b);
+    if (next_a != Next::kGbk || next_b != Next::kGbk) {
+      return next_a == next_b ? 0 : (next_a < next_b ? -1 : 1);
     }
   }
-  return segment.substr(0, 2);
+}
+
+// Ranks are a consistent order only where every character of the GBK
+// start has a code point: one without makes the rest of its segment equal
+// to anything under the Unicode rule.
+bool gbk_start_can_rank(SortMode mode, const char* key) {
+  if (mode != SortMode::kUnicode) return true;
+  for (;;) {
+    const std::string_view segment = first_segment(key);
+    for (size_t i = 0; i + 1 < segment.size(); i += 2) {
+      const auto* p = reinterpret_cast<const unsigned char*>(segment.data() + i);
+      const int cell = (p[0] - 0x81) * 192 + (p[1] - 0x40);
+      if (cell < 0 || cell >= kGbkUnicodeCells || gbk_to_unicode(cell) == 0) return false;
+    }
+    if (next_segment(&key, segment) != Next::kGbk) return true;
+  }
 }
 
 class EntryLinker {
@@ -200,8 +245,13 @@ class EntryLinker {
     for (size_t i = 0; i < count; ++i) {
       nodes_[i].key = table.keys.data() + table.entries[first + i].key;
       nodes_[i].kind = first_segment_of(nodes_[i].key);
+      if (nodes_[i].kind == FirstSegment::kOther) {
+        nodes_[i].other_hashes = static_cast<uint32_t>(other_hashes_.size());
+        hash_other_start(nodes_[i].key, &other_hashes_);
+        nodes_[i].other_run = static_cast<uint32_t>(other_hashes_.size()) - nodes_[i].other_hashes;
+      }
     }
-    rank_gbk_segments();
+    rank_gbk_starts();
   }
 
   std::vector<uint32_t> run() {
@@ -223,7 +273,9 @@ class EntryLinker {
     const char* key = nullptr;
     int32_t next = -1;
     int32_t previous = -1;
-    uint32_t rank = 0;
+    uint32_t rank = 0;          // of the GBK start
+    uint32_t other_hashes = 0;  // offset in other_hashes_ of the other-text run
+    uint32_t other_run = 0;     // its number of segments
     FirstSegment kind = FirstSegment::kEmptyKey;
   };
 
@@ -238,26 +290,25 @@ class EntryLinker {
     return compare_keys(mode_, nodes_[placed].key, nodes_[added].key, placed, added);
   }
 
-  // Dense ranks of the GBK first segments under the mode's rule.
-  void rank_gbk_segments() {
-    std::vector<std::pair<std::string_view, int32_t>> sources;
+  // Dense ranks of the GBK starts.
+  void rank_gbk_starts() {
+    std::vector<int32_t> gbk;
     for (int32_t i = 0; i < static_cast<int32_t>(nodes_.size()); ++i) {
       if (nodes_[i].kind != FirstSegment::kGbk) continue;
-      const std::optional<std::string_view> source = rank_source(mode_, first_segment(nodes_[i].key));
-      if (!source) {
+      if (!gbk_start_can_rank(mode_, nodes_[i].key)) {
         ranked_ = false;
         return;
       }
-      sources.emplace_back(*source, i);
+      gbk.push_back(i);
     }
-    const auto less = [this](const auto& a, const auto& b) {
-      return compare_gbk_segments(mode_, a.first, b.first) < 0;
+    const auto less = [this](int32_t a, int32_t b) {
+      return compare_gbk_starts(mode_, nodes_[a].key, nodes_[b].key) < 0;
     };
-    std::sort(sources.begin(), sources.end(), less);
+    std::sort(gbk.begin(), gbk.end(), less);
     uint32_t rank = 0;
-    for (size_t k = 0; k < sources.size(); ++k) {
-      if (k > 0 && less(sources[k - 1], sources[k])) ++rank;
-      nodes_[sources[k].second].rank = rank;
+    for (size_t k = 0; k < gbk.size(); ++k) {
+      if (k > 0 && less(gbk[k - 1], gbk[k])) ++rank;
+      nodes_[gbk[k]].rank = rank;
     }
   }
 
@@ -294,8 +345,13 @@ class EntryLinker {
   }
 
   void insert_other(int32_t added) {
-    std::vector<int32_t>& same_start = by_first_segment_[folded_hash(first_segment(nodes_[added].key))];
+    const Node& node = nodes_[added];
+    const uint32_t run = node.other_run;
+    const uint32_t run_hash = other_hashes_[node.other_hashes + run - 1];
+    std::vector<int32_t>& same_start = by_first_segment_[other_hashes_[node.other_hashes]];
     for (auto placed = same_start.begin(); placed != same_start.end(); ++placed) {
+      const Node& other = nodes_[*placed];
+      if (other.other_run < run || other_hashes_[other.other_hashes + run - 1] != run_hash) continue;
       if (compare(*placed, added) > 0) {
         insert_before(&other_, *placed, added);
         same_start.insert(placed, added);
@@ -313,8 +369,9 @@ class EntryLinker {
   List gbk_;
   List other_;
   std::map<uint32_t, int32_t> first_of_rank_;  // rank -> its first entry in the list
-  // Entries whose first segment has one hash, in list order; entries of
-  // different text may share a hash, and compare below the added one.
+  std::vector<uint32_t> other_hashes_;
+  // Entries whose first segment has one hash, in list order. Entries of
+  // different text may share a hash; they compare below the added one.
   std::unordered_map<uint32_t, std::vector<int32_t>> by_first_segment_;
 };
 

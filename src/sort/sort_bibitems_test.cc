@@ -147,7 +147,7 @@ TEST(SortBibitems, LinkMatchesThePlainWalk) {
     SortKeyContext context;
     context.mode = mode;
     context.dictionary = &dictionary;
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 500; ++round) {
       BibEntryTable table;
       std::vector<std::string> keys;
       const int count = 1 + static_cast<int>(random() % 40);
