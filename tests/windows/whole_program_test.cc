@@ -243,6 +243,36 @@ TEST_F(WindowsProgram, RotationReplacesAnExistingBackup) {
   }
 }
 
+// A previewer or editor that holds a file open without letting it be
+// deleted stops the rotation: the result must stay under the temporary
+// name, the .bbl untouched, and the run must say so and fail.
+TEST_F(WindowsProgram, RotationBlockedByAFileHeldOpen) {
+  const std::string input = example_bbl();
+  const struct {
+    const char* held;
+    bool old_backup_kept;  // the old backup goes first, when it can
+  } cases[] = {{"paper.bbl", false}, {"paper.bbl.bak", true}};
+  for (const auto& [held, old_backup_kept] : cases) {
+    SCOPED_TRACE(held);
+    write_bytes(work("paper.bbl"), input);
+    write_bytes(work("paper.bbl.bak"), "an old backup\n");
+    fs::remove(work("paper.bbl.tmp"));
+    HANDLE handle = CreateFileA(work(held).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    const Result result = run_in_work({"paper"});
+    CloseHandle(handle);
+    EXPECT_EQ(result.code, 1u);
+    EXPECT_EQ(result.err, "Cannot rename paper.bbl.tmp to paper.bbl!\n");
+    EXPECT_EQ(read_bytes(work("paper.bbl")), input);
+    EXPECT_EQ(fs::exists(work("paper.bbl.bak")), old_backup_kept);
+    if (old_backup_kept) {
+      EXPECT_EQ(read_bytes(work("paper.bbl.bak")), "an old backup\n");
+    }
+    EXPECT_TRUE(read_bytes(work("paper.bbl.tmp")).starts_with(with_crlf(kMarker)));
+  }
+}
+
 TEST_F(WindowsProgram, BibtexStartsWithoutTheCommandInterpreter) {
   struct Case {
     const char* name;
