@@ -306,7 +306,11 @@ TEST_F(WindowsProgram, BibtexStartsWithoutTheCommandInterpreter) {
   }
 }
 
+// Starting a batch file needs the command interpreter, which the program
+// does not use: only bibtex.exe (or .com) counts.
 TEST_F(WindowsProgram, BibtexNotOnThePath) {
+  write_bytes(scratch_.file("app") + "\\bibtex.bat", "@copy paper.stand-in paper.bbl\r\n");
+  write_bytes(work("paper.stand-in"), example_bbl());
   const Result result = run_in_work({"paper"}, scratch_.file("app"));
   EXPECT_EQ(result.code, 1u);
   EXPECT_NE(result.err.find("bibtex"), std::string::npos) << result.err;
