@@ -76,7 +76,10 @@ std::string directory_part(const std::string& path) {
 
 char directory_separator() { return '/'; }
 
-bool is_directory_separator(char c) { return c == '/'; }
+size_t last_component_start(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? 0 : slash + 1;
+}
 
 bool file_exists(const std::string& path) {
   struct stat st;

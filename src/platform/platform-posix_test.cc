@@ -88,6 +88,14 @@ TEST(Platform, RunProgramPassesArgumentsWithoutAShell) {
   EXPECT_EQ(read_bytes(out), "a b|a;b|$(x)|");
 }
 
+TEST(Platform, LastComponentStart) {
+  const struct {
+    std::string path;
+    size_t start;
+  } cases[] = {{"paper.bbl", 0}, {"a/b.bbl", 2}, {"a\\b", 0}, {"/x/", 3}, {"", 0}};
+  for (const auto& c : cases) EXPECT_EQ(last_component_start(c.path), c.start) << c.path;
+}
+
 TEST(Platform, SearchPathComesFromPath) {
   const char* saved = getenv("PATH");
   const std::string old = saved ? saved : "";

@@ -29,11 +29,7 @@ void fold_crlf(std::string* text) {
   text->resize(out);
 }
 
-std::string directory_part(const std::string& path) {
-  size_t sep = path.find_last_of("\\/");
-  if (sep == std::string::npos) return std::string();
-  return path.substr(0, sep + 1);
-}
+std::string directory_part(const std::string& path) { return path.substr(0, last_component_start(path)); }
 
 bool is_regular_file(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
@@ -41,7 +37,9 @@ bool is_regular_file(const std::string& path) {
 }
 
 // Quotes one argument so that the child's command-line parser gives it back
-// unchanged (backslashes before a quote are doubled).
+// unchanged (backslashes before a quote are doubled). A double-byte
+// character of the code page is copied whole: its second byte may be that
+// of '\\' (GBK 運 is DF 5C) without being a backslash.
 void append_quoted(const std::string& arg, std::string* command_line) {
   if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) {
     command_line->append(arg);
@@ -49,7 +47,14 @@ void append_quoted(const std::string& arg, std::string* command_line) {
   }
   command_line->push_back('"');
   size_t backslashes = 0;
-  for (char c : arg) {
+  for (size_t i = 0; i < arg.size(); ++i) {
+    const char c = arg[i];
+    if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < arg.size()) {
+      command_line->append(backslashes, '\\');
+      backslashes = 0;
+      command_line->append(arg, i++, 2);
+      continue;
+    }
     if (c == '\\') {
       ++backslashes;
       continue;
@@ -85,7 +90,17 @@ std::string find_on_search_path(const std::string& program) {
 
 char directory_separator() { return '\\'; }
 
-bool is_directory_separator(char c) { return c == '\\' || c == '/'; }
+size_t last_component_start(std::string_view path) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+    if (path[i] == '\\' || path[i] == '/') start = i + 1;
+  }
+  return start;
+}
 
 bool file_exists(const std::string& path) {
   if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
@@ -143,7 +158,13 @@ std::vector<std::string> search_path_directories() {
   std::string value(size, '\0');
   DWORD length = GetEnvironmentVariableA("Path", value.data(), size);
   value.resize(length < size ? length : 0);
-  return split_search_path(value, PathStyle::kWindows);
+  std::vector<std::string> dirs = split_search_path(value, PathStyle::kWindows);
+  // A folder whose name ends in a double-byte character with the second
+  // byte of '\\' still needs its separator.
+  for (std::string& dir : dirs) {
+    if (!dir.empty() && last_component_start(dir) != dir.size()) dir += '\\';
+  }
+  return dirs;
 }
 
 std::string program_directory(const char* argv0) {

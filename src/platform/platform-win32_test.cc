@@ -101,6 +101,39 @@ TEST(WindowsPlatform, ExistenceRenameAndRemove) {
   EXPECT_FALSE(remove_file(c));
 }
 
+TEST(WindowsPlatform, LastComponentStart) {
+  const struct {
+    std::string path;
+    size_t start;
+  } cases[] = {
+      {"paper.bbl", 0}, {"a\\b.bbl", 2}, {"a/b\\", 4}, {"C:\\x\\y", 5}, {"", 0}, {"\\", 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(last_component_start(c.path), c.start) << c.path;
+}
+
+// Under the Chinese code page a GBK character whose second byte is 0x5c
+// (運 is DF 5C) separates no folders.
+TEST(WindowsPlatformGbk, TrailByteIsNoSeparator) {
+  if (GetACP() != 936) GTEST_SKIP() << "needs the Chinese code page 936, not " << GetACP();
+  const struct {
+    std::string path;
+    size_t start;
+  } cases[] = {
+      {"\xdf\x5c.bbl", 0}, {"x\\\xdf\x5c", 2}, {"\xdf\x5c\\p", 3}, {"\xdf\x5c\xdf\x5c", 0},
+      {"\xdf", 0},  // a lead byte at the end stands alone
+  };
+  for (const auto& c : cases) EXPECT_EQ(last_component_start(c.path), c.start) << c.path;
+  ScopedVariable path("Path", "C:\\\xdf\x5c;D:\\\xdf\x5c\\");
+  EXPECT_EQ(search_path_directories(),
+            (std::vector<std::string>{"C:\\\xdf\x5c\\", "D:\\\xdf\x5c\\"}));
+  std::string error;
+  TempDir dir;
+  ScopedCurrentFolder current(dir.path());
+  ScopedVariable stand_in("Path", std::filesystem::absolute(TOLVAR_STAND_IN_DIR).string().c_str());
+  ASSERT_TRUE(run_program("bibtex", {"my \xdf\x5c", "\xdf\x5c\"q"}, &error)) << error;
+  EXPECT_EQ(read_bytes(dir.file("bibtex-calls.txt")), "arg my \xdf\x5c\narg \xdf\x5c\"q\nCOMSPEC set\n");
+}
+
 TEST(WindowsPlatform, SearchPathFromTheVariableWhateverItsCase) {
   ScopedVariable path("PATH", "C:\\x;D:\\y z\\;E:/w");
   EXPECT_EQ(search_path_directories(), (std::vector<std::string>{"C:\\x\\", "D:\\y z\\", "E:/w\\"}));

@@ -13,9 +13,11 @@ namespace tolvar::platform {
 // The separator written between a directory and a file name ('/' or '\\').
 char directory_separator();
 
-// True for every byte that separates directories in a path on this system
-// ('/' on POSIX; '\\' and '/' on Windows).
-bool is_directory_separator(char c);
+// Where the last component of `path` starts: just after its last directory
+// separator ('/' on POSIX; '\\' or '/' on Windows), or 0 when it has none.
+// On Windows a double-byte character of the code page is never taken for a
+// separator, though its second byte may be that of '\\' (GBK 運 is DF 5C).
+size_t last_component_start(std::string_view path);
 
 // True unless a look-up of `path` reports that the file or a directory on
 // its way does not exist (any other failure counts as present).

@@ -15,19 +15,11 @@ bool equals_nocase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Where the last path component of `path` starts.
-size_t last_component_start(std::string_view path) {
-  for (size_t i = path.size(); i > 0; --i) {
-    if (platform::is_directory_separator(path[i - 1])) return i;
-  }
-  return 0;
-}
-
 }  // namespace
 
 RunFileNames derive_file_names(std::string_view argument) {
   RunFileNames names;
-  const size_t component = last_component_start(argument);
+  const size_t component = platform::last_component_start(argument);
   size_t dot = argument.rfind('.');
   // A dot that opens the component (".bbl", "..") names a file, not a suffix.
   if (dot == std::string_view::npos || dot <= component) dot = argument.size();

@@ -82,10 +82,19 @@ struct Result {
   std::string err;
 };
 
+// Quotes an argument for the child's parser; a double-byte character of
+// the code page goes through whole, even when its second byte is a '\\'.
 void append_quoted(const std::string& arg, std::string* line) {
   line->push_back('"');
   size_t backslashes = 0;
-  for (char c : arg) {
+  for (size_t i = 0; i < arg.size(); ++i) {
+    const char c = arg[i];
+    if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < arg.size()) {
+      line->append(backslashes, '\\');
+      backslashes = 0;
+      line->append(arg, i++, 2);
+      continue;
+    }
     if (c == '\\') {
       ++backslashes;
       continue;
@@ -415,6 +424,63 @@ TEST_F(WindowsProgram, UsageAndExitCodes) {
   result = run_in_work({"-strings", "paper"});
   EXPECT_EQ(result.code, 1u);
   EXPECT_FALSE(fs::exists(work("paper.bbl.tmp")));
+}
+
+// File names in the ANSI code page of Chinese Windows (936, GBK). Some GBK
+// characters end in the byte of '\\' (0x5c), as 運 (DF 5C) does; such a byte
+// separates no folders.
+class WindowsGbkNames : public WindowsProgram {
+ protected:
+  void SetUp() override {
+    if (GetACP() != 936) {
+      GTEST_SKIP() << "needs the Chinese code page 936 (under wine: LC_ALL=zh_CN.UTF-8, with that "
+                      "locale generated); this process has code page "
+                   << GetACP();
+    }
+    WindowsProgram::SetUp();
+  }
+};
+
+bool exists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+TEST_F(WindowsGbkNames, ConvertedInPlace) {
+  ASSERT_TRUE(CreateDirectoryA(work("\xdf\x5c.d").c_str(), nullptr));
+  const struct {
+    std::string argument;
+    std::string bbl;
+  } cases[] = {
+      {"\xc2\xdb\xce\xc4", "\xc2\xdb\xce\xc4.bbl"},
+      {"\xc2\xdb\xce\xc4.bbl", "\xc2\xdb\xce\xc4.bbl"},
+      {"\xdf\x5c", "\xdf\x5c.bbl"},
+      {"\xdf\x5c.bbl", "\xdf\x5c.bbl"},
+      {"\xdf\x5c.tex", "\xdf\x5c.bbl"},
+      {"x\xdf\x5c.BBL", "x\xdf\x5c.BBL"},
+      {"\xdf\x5c.d\\\xdf\x5c.bbl", "\xdf\x5c.d\\\xdf\x5c.bbl"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.argument);
+    write_bytes(work(c.bbl), example_bbl());
+    DeleteFileA(work(c.bbl + ".bak").c_str());
+    const Result result = run_in_work({c.argument});
+    EXPECT_EQ(result.code, 0u) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(result.out.ends_with("tolvar " + c.bbl + " is finished!\n")) << result.out;
+    EXPECT_TRUE(read_bytes(work(c.bbl)).starts_with(with_crlf(kMarker)));
+    EXPECT_EQ(read_bytes(work(c.bbl + ".bak")), example_bbl());
+    EXPECT_FALSE(exists(work(c.bbl + ".tmp")));
+  }
+}
+
+TEST_F(WindowsGbkNames, BibtexGetsTheBaseName) {
+  for (const std::string base : {"\xc2\xdb\xce\xc4", "\xdf\x5c", "my \xdf\x5c"}) {
+    SCOPED_TRACE(base);
+    DeleteFileA(work("bibtex-calls.txt").c_str());
+    write_bytes(work(base + ".stand-in"), example_bbl());
+    const Result result = run_in_work({base + ".bbl"}, stand_in_directory());
+    EXPECT_EQ(result.code, 0u) << result.err;
+    EXPECT_EQ(read_bytes(work("bibtex-calls.txt")), "arg " + base + "\nCOMSPEC set\n");
+    EXPECT_TRUE(read_bytes(work(base + ".bbl")).starts_with(with_crlf(kMarker)));
+  }
 }
 
 }  // namespace
