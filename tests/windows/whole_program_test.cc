@@ -282,6 +282,21 @@ TEST_F(WindowsProgram, RotationBlockedByAFileHeldOpen) {
   }
 }
 
+TEST_F(WindowsProgram, TemporaryFileHeldOpen) {
+  write_bytes(work("paper.bbl"), example_bbl());
+  write_bytes(work("paper.bbl.tmp"), "opened by another program\n");
+  HANDLE handle = CreateFileA(work("paper.bbl.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  const Result result = run_in_work({"paper"});
+  CloseHandle(handle);
+  EXPECT_EQ(result.code, 1u);
+  EXPECT_EQ(result.err, "Cannot open paper.bbl.tmp for writing!\n");
+  EXPECT_EQ(read_bytes(work("paper.bbl.tmp")), "opened by another program\n");
+  EXPECT_EQ(read_bytes(work("paper.bbl")), example_bbl());
+  EXPECT_FALSE(fs::exists(work("paper.bbl.bak")));
+}
+
 TEST_F(WindowsProgram, BibtexStartsWithoutTheCommandInterpreter) {
   struct Case {
     const char* name;
