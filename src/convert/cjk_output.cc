@@ -43,6 +43,19 @@ void keep_consumed_stop(ConvertState& state) {
   }
 }
 
+// Reads the character after a lead byte. A single raw "^" there that
+// starts no complete caret sequence is the trail byte of a GBK character
+// (0x5E is a valid trail), not a broken caret sequence that would drop the
+// character.
+int read_trail_byte(ConvertState& state) {
+  if (state.cursor[0] == '^' && state.cursor[1] != '^' &&
+      !starts_caret_sequence(state.cursor)) {
+    state.read_start = state.cursor++;
+    return '^';
+  }
+  return read_tex_char(state);
+}
+
 bool skip_triple_part(ConvertState& state) {
   if (is_ascii_digit(*state.cursor)) {
     for (int i = 0; i < 3 && is_ascii_digit(*state.cursor); ++i) ++state.cursor;
@@ -125,7 +138,7 @@ void convert_label_char(ConvertState& state) {
     return;
   }
   if (is_gbk_lead(c)) {
-    const int trail = read_tex_char(state);
+    const int trail = read_trail_byte(state);
     if (trail == -1) return;
     if (is_usable_trail(state, trail)) {
       state.chinese_seen = true;
@@ -147,7 +160,7 @@ void convert_label_char(ConvertState& state) {
 void copy_char(ConvertState& state) {
   const int c = state.current;
   if (is_gbk_lead(c)) {
-    const int trail = read_tex_char(state);
+    const int trail = read_trail_byte(state);
     if (trail == -1) return;
     if (is_usable_trail(state, trail)) {
       state.chinese_seen = true;

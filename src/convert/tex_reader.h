@@ -25,6 +25,12 @@ inline unsigned char hex_pair_value(const unsigned char* pair) {
   return static_cast<unsigned char>(digit(pair[0]) * 16 + digit(pair[1]));
 }
 
+// True when the carets at `at` are followed by two hex digits.
+inline bool starts_caret_sequence(const unsigned char* at) {
+  while (*at == '^') ++at;
+  return is_hex_digit(at[0]) && is_hex_digit(at[1]);
+}
+
 // Reads one or more carets and the two hex digits after them. Returns the
 // value, or -1 after reporting an incomplete sequence (the cursor is then
 // left on the first byte after the carets).
