@@ -84,6 +84,32 @@ int try_keyword(ConvertState& state, int first, std::string_view set,
   return reemit_look_ahead(state, ahead);
 }
 
+// True when the ", and" look-ahead read one or more blanks and stopped on
+// an "e": the start of ", et al.", which styles write after the last name
+// of a long list.
+bool stopped_on_e_after_blanks(const LookAhead& ahead) {
+  if (ahead.stopped_in_set || ahead.count < 2) return false;
+  for (int i = 0; i < ahead.count - 1; ++i) {
+    if (ahead.chars[i] != ' ') return false;
+  }
+  return fold_letter(ahead.chars[ahead.count - 1]) == 'e';
+}
+
+// After ", e": reads on for "t al." or "t~al.". When they are not there,
+// everything goes back as it was before the attempt (cursor, messages), so
+// the scan meets those characters as if the attempt had never been made.
+bool etal_after_comma(ConvertState& state) {
+  const unsigned char* const cursor = state.cursor;
+  const unsigned char* const read_start = state.read_start;
+  const size_t message_size = state.messages != nullptr ? state.messages->size() : 0;
+  LookAhead ahead;
+  if (look_ahead(state, "t~ al.", 5, &ahead) && look_ahead_matches(ahead, "t?al.")) return true;
+  state.cursor = cursor;
+  state.read_start = read_start;
+  if (state.messages != nullptr) state.messages->resize(message_size);
+  return false;
+}
+
 }  // namespace
 
 int handle_author_space(ConvertState& state) {
@@ -118,6 +144,12 @@ int handle_author_comma(ConvertState& state) {
   if (!look_ahead(state, " and", 4, &ahead)) return -1;
   if (look_ahead_matches(ahead, " and")) {
     write_and(state);
+    state.chinese_seen = true;
+    return read_tex_char_skip_spaces(state);
+  }
+  if (stopped_on_e_after_blanks(ahead) && etal_after_comma(state)) {
+    // The comma and the blanks go, as they do before "and".
+    write_etal(state);
     state.chinese_seen = true;
     return read_tex_char_skip_spaces(state);
   }

@@ -76,6 +76,40 @@ bool read_triple_delimiter(ConvertState& state) {
   return false;
 }
 
+// Reads the rest of a "^^7f" triple after its first DEL in the shape a
+// GBK character takes there: a lead byte (raw or ^^xx), DEL, two or three
+// decimal digits, DEL (each DEL raw or ^^7f). Reports nothing; returns
+// false at the first character that does not fit.
+bool read_gbk_triple_rest(ConvertState& state) {
+  if (!is_gbk_lead(read_tex_char(state)) || read_tex_char(state) != 0x7F) return false;
+  int digits = 0;
+  while (digits < 3 && is_ascii_digit(*state.cursor)) {
+    ++state.cursor;
+    ++digits;
+  }
+  return digits >= 2 && read_tex_char(state) == 0x7F;
+}
+
+// With state.current a DEL just read outside a label: copies a complete
+// triple that starts with it unchanged, as the line holds it, and returns
+// true. Anything else is left unread, and nothing is reported.
+bool copy_triple(ConvertState& state) {
+  const unsigned char* const first_del = state.read_start;
+  const unsigned char* const cursor = state.cursor;
+  std::string* const messages = state.messages;
+  state.messages = nullptr;
+  const bool complete = read_gbk_triple_rest(state);
+  state.messages = messages;
+  if (!complete) {
+    state.cursor = cursor;
+    state.read_start = first_del;
+    return false;
+  }
+  state.out->append(first_del, state.cursor - first_del);
+  state.chinese_seen = true;
+  return true;
+}
+
 }  // namespace
 
 std::size_t format_label_cjk_char(bool visible, unsigned char lead, unsigned char trail,
@@ -159,6 +193,9 @@ void convert_label_char(ConvertState& state) {
 
 void copy_char(ConvertState& state) {
   const int c = state.current;
+  // A GBK character whose trail byte TeX or BibTeX cannot take raw comes
+  // as the triple the CJK preprocessor writes; it passes as it stands.
+  if (c == 0x7F && copy_triple(state)) return;
   if (is_gbk_lead(c)) {
     const int trail = read_trail_byte(state);
     if (trail == -1) return;

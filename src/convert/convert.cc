@@ -43,21 +43,53 @@ void find_entry_commands(const ConvertState& state, const unsigned char** bibite
   }
 }
 
-bool rest_starts_with(const ConvertState& state, std::string_view text) {
-  return !text.empty() && rest_of_line(state).starts_with(text);
+// A replaced string's final blank may also be a line end, which BibTeX
+// puts where it breaks a long line ("pages" at the end of one line, the
+// numbers on the next). Not so for a string that is nothing but that blank.
+bool blank_may_be_line_end(std::string_view replaced) {
+  return replaced.size() >= 2 && replaced.back() == ' ';
+}
+
+// How many bytes at the cursor hold `text`, as they stand, or -1. With
+// `may_end_at_line_end`, a line end may stand for the final blank of
+// `text`; it is not counted then, so that it stays in the line.
+std::ptrdiff_t match_at_cursor(const ConvertState& state, std::string_view text,
+                               bool may_end_at_line_end) {
+  const std::string_view rest = rest_of_line(state);
+  if (rest.starts_with(text)) return static_cast<std::ptrdiff_t>(text.size());
+  if (!may_end_at_line_end || text.empty() || text.back() != ' ') return -1;
+  const std::string_view before_blank = text.substr(0, text.size() - 1);
+  if (rest.size() <= before_blank.size() || !rest.starts_with(before_blank)) return -1;
+  const char line_end = rest[before_blank.size()];
+  return line_end == '\n' || line_end == '\r' ? static_cast<std::ptrdiff_t>(before_blank.size())
+                                                : -1;
+}
+
+// The whole of `text` at the cursor, at the start of a scanned line.
+// Returns how many bytes it takes there, or -1; empty text never matches.
+std::ptrdiff_t match_line_start(const ConvertState& state, std::string_view text) {
+  if (text.empty()) return -1;
+  return match_at_cursor(state, text, blank_may_be_line_end(text));
 }
 
 // `c`, just read, matches the replaced string `from` when it is its first
 // byte and the bytes at the cursor are the rest of it, as they stand.
-// An empty replaced string never matches.
-bool matches(const ConvertState& state, int c, const std::string& from) {
-  if (from.empty() || c != static_cast<unsigned char>(from[0])) return false;
-  return rest_of_line(state).starts_with(std::string_view(from).substr(1));
+// Returns how many bytes at the cursor belong to the match, or -1. An
+// empty replaced string never matches.
+std::ptrdiff_t match_length(const ConvertState& state, int c, const std::string& from) {
+  if (from.empty() || c != static_cast<unsigned char>(from[0])) return -1;
+  return match_at_cursor(state, std::string_view(from).substr(1), blank_may_be_line_end(from));
 }
 
-void replace(ConvertState& state, const std::string& from, const std::string& to) {
+// Writes `to` in place of the replaced string `from` when `c` and the
+// bytes at the cursor match it.
+bool replace_if_matched(ConvertState& state, int c, const std::string& from,
+                        const std::string& to) {
+  const std::ptrdiff_t length = match_length(state, c, from);
+  if (length == -1) return false;
   *state.out += to;
-  state.cursor += from.size() - 1;
+  state.cursor += length;
+  return true;
 }
 
 bool is_stop_or_line_end(const ConvertState& state, int c) {
@@ -68,17 +100,21 @@ bool is_stop_or_line_end(const ConvertState& state, int c) {
 // line. Returns true when one was replaced.
 bool replace_at_block_line_start(ConvertState& state) {
   const KeywordStrings& words = state.settings->words;
-  if (rest_starts_with(state, words.in_from)) {
+  const std::ptrdiff_t in_length = match_line_start(state, words.in_from);
+  if (in_length != -1) {
     *state.out += words.in;
-    state.cursor += words.in_from.size();
+    state.cursor += in_length;
     state.editor_phrase = true;
     return true;
   }
   const std::string_view edition = words.edition_from;
-  if (edition.size() >= 2 && edition[0] == ' ' && rest_starts_with(state, edition.substr(1))) {
-    *state.out += words.edition;
-    state.cursor += edition.size() - 1;
-    return true;
+  if (edition.size() >= 2 && edition[0] == ' ') {
+    const std::ptrdiff_t edition_length = match_line_start(state, edition.substr(1));
+    if (edition_length != -1) {
+      *state.out += words.edition;
+      state.cursor += edition_length;
+      return true;
+    }
   }
   return false;
 }
@@ -90,12 +126,8 @@ bool replace_keywords(ConvertState& state, int c) {
   const EntryState entry = state.entry_state;
   const bool may_match = state.starts_replaced[c];
   if (may_match && (entry == EntryState::first_block || entry == EntryState::second_block)) {
-    if (matches(state, c, words.pages_from)) {
-      replace(state, words.pages_from, words.pages);
-      return true;
-    }
-    if (matches(state, c, words.chapter_from)) {
-      replace(state, words.chapter_from, words.chapter);
+    if (replace_if_matched(state, c, words.pages_from, words.pages) ||
+        replace_if_matched(state, c, words.chapter_from, words.chapter)) {
       return true;
     }
   }
@@ -103,30 +135,19 @@ bool replace_keywords(ConvertState& state, int c) {
   if (entry == EntryState::second_block) {
     if (c == '{') {
       state.editor_phrase = false;
-    } else if (state.editor_phrase && may_match) {
-      const std::string* editors = matches(state, c, words.editors2_from) ? &words.editors2_from
-                                   : matches(state, c, words.editor2_from) ? &words.editor2_from
-                                                                           : nullptr;
-      if (editors != nullptr) {
-        replace(state, *editors, words.editors2);
-        state.editor_phrase = false;
-        return true;
-      }
-    }
-    if (may_match && matches(state, c, words.edition_from)) {
-      replace(state, words.edition_from, words.edition);
+    } else if (state.editor_phrase && may_match &&
+               (replace_if_matched(state, c, words.editors2_from, words.editors2) ||
+                replace_if_matched(state, c, words.editor2_from, words.editors2))) {
+      state.editor_phrase = false;
       return true;
     }
+    if (may_match && replace_if_matched(state, c, words.edition_from, words.edition)) return true;
   }
-  if (may_match && entry == EntryState::authors) {
-    // The longer phrase first, so ", editors" never loses only its "s".
-    const std::string* editors = matches(state, c, words.editors_from) ? &words.editors_from
-                                 : matches(state, c, words.editor_from) ? &words.editor_from
-                                                                        : nullptr;
-    if (editors != nullptr) {
-      replace(state, *editors, words.editors);
-      return true;
-    }
+  // The longer phrase first, so ", editors" never loses only its "s".
+  if (may_match && entry == EntryState::authors &&
+      (replace_if_matched(state, c, words.editors_from, words.editors) ||
+       replace_if_matched(state, c, words.editor_from, words.editors))) {
+    return true;
   }
   return false;
 }
