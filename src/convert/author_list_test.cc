@@ -109,6 +109,63 @@ TEST(AuthorListTest, CommaAfterChineseName) {
   }
 }
 
+// ", et al." after the last of several names. A failed attempt leaves the
+// cursor and the messages as the ", and" look-ahead left them, so the scan
+// goes on exactly as it did before "et al." was looked for.
+TEST(AuthorListTest, CommaBeforeEtAl) {
+  const struct {
+    const char* after;
+    const char* out;
+    int next;
+    bool chinese_seen;
+    size_t consumed;
+  } cases[] = {
+      {" et al. " LISI, DENG, 0xC0, true, 9},
+      {" et~al.\n", DENG, '\n', true, 7},
+      {"  ET~AL.,", DENG, ',', true, 9},
+      {"^^20Et al.(2005)", DENG, '(', true, 11},
+      {" e^^74~al.", DENG, 0, true, 10},
+      {" et al\n", ", ", 'e', false, 2},
+      {" Ellen", ", ", 'E', false, 2},
+      {" etal.", ", ", 'e', false, 2},
+      {" et al,", ", ", 'e', false, 2},
+      {" et~a" WANGWU, ", ", 'e', false, 2},
+      {" e^^zz", ", ", 'e', false, 2},           // the look-ahead's message is taken back
+      {"et al.", ",", 'e', false, 1},            // no blank: not the list's "et al."
+      {"    et al.", ",    ", -1, false, 4},     // the ", and" look-ahead reached its limit
+      {" x et al.", ", ", 'x', false, 2},
+  };
+  for (const auto& c : cases) {
+    LineHarness h(c.after);
+    h.state.entry_state = EntryState::authors;
+    h.state.chinese_seen = true;
+    EXPECT_EQ(handle_author_comma(h.state), c.next) << c.after;
+    EXPECT_EQ(h.out(), c.out) << c.after;
+    EXPECT_EQ(h.state.chinese_seen, c.chinese_seen) << c.after;
+    EXPECT_EQ(h.consumed(), c.consumed) << c.after;
+    EXPECT_EQ(h.messages, "") << c.after;
+  }
+}
+
+TEST(AuthorListTest, CommaBeforeEtAlInLabels) {
+  const struct {
+    Settings settings;
+    const char* out;
+  } cases[] = {
+      {finished_settings(true), "^^7f^^b5^^7f200^^7f"},
+      {finished_settings(), "\x7f\xB5\x7f" "200\x7f"},
+      {finished_settings(false, true), DENG},
+  };
+  for (const auto& c : cases) {
+    LineHarness h(" et~al.(2005)", ']', c.settings);
+    h.state.entry_state = EntryState::label;
+    h.state.chinese_seen = true;
+    EXPECT_EQ(handle_author_comma(h.state), '(');
+    EXPECT_EQ(h.out(), c.out);
+    EXPECT_TRUE(h.state.chinese_seen);
+  }
+}
+
 TEST(AuthorListTest, BackslashCaseStartsAControlWord) {
   LineHarness h("\\emph");
   h.state.entry_state = EntryState::authors;

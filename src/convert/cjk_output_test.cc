@@ -97,6 +97,61 @@ TEST(CjkOutputTest, CharactersInAndOutOfLabels) {
   }
 }
 
+// Outside labels a character in the preprocessor's triple form passes as
+// the line holds it; a DEL that starts no complete triple is one byte, and
+// looking for the triple reports nothing.
+TEST(CjkOutputTest, TriplesOutsideLabelsPassUnchanged) {
+  const struct {
+    const char* name;
+    const char* line;
+    unsigned char stop;  // "]" for a label copied raw under -cjk
+    const char* out;
+    const char* messages;
+  } cases[] = {
+      {"raw triple", "\x7f\x85\x7f" "94\x7f\n", 0, "\x7f\x85\x7f" "94\x7f", ""},
+      {"three digits", "\x7f\x82\x7f" "125\x7fx\n", 0, "\x7f\x82\x7f" "125\x7fx", ""},
+      {"caret triple", "^^7f^^85^^7f94^^7f\n", 0, "^^7f^^85^^7f94^^7f", ""},
+      {"mixed notation", "^^7f\x85^^7f" "94\x7f\n", 0, "^^7f\x85^^7f" "94\x7f", ""},
+      {"two in a row", "\x7f\x85\x7f" "94\x7f\x7f\x95\x7f" "92\x7f\n", 0,
+       "\x7f\x85\x7f" "94\x7f\x7f\x95\x7f" "92\x7f", ""},
+      {"-cjk label", "\x7f\x85\x7f" "94\x7f]", ']', "\x7f\x85\x7f" "94\x7f", ""},
+      {"one digit", "\x7f\x85\x7f" "9\x7f\n", 0, "\x7f" "9\x7f",
+       "A wrong CJK character is found:\n\tLine 7: ... ^^85^^7f\n"},
+      {"four digits", "\x7f\x85\x7f" "1234\x7f\n", 0, "\x7f" "1234\x7f",
+       "A wrong CJK character is found:\n\tLine 7: ... ^^85^^7f\n"},
+      {"no lead byte", "\x7f" "A\x7f" "12\x7f\n", 0, "\x7f" "A\x7f" "12\x7f", ""},
+      {"cut by the line end", "\x7f\x85\x7f" "94\n", 0, "\x7f" "94",
+       "A wrong CJK character is found:\n\tLine 7: ... ^^85^^7f\n"},
+      {"cut by the stop", "\x7f\x85\x7f" "94]", ']', "\x7f" "94",
+       "A wrong CJK character is found:\n\tLine 7: ... ^^85^^7f\n"},
+      {"caret DEL alone", "^^7fx\n", 0, "\x7fx", ""},
+      {"broken caret reported once", "\x7f^^zz\n", 0, "\x7fzz",
+       "An incomplete '^^xx' TeX character is found:\n\tLine 7: ... \"^^zz\n\"\n"},
+  };
+  for (const auto& c : cases) {
+    LineHarness h(c.line, c.stop, finished_settings(false, c.stop != 0));
+    EXPECT_EQ(output_all(h, false), c.out) << c.name;
+    EXPECT_EQ(h.messages, c.messages) << c.name;
+  }
+}
+
+TEST(CjkOutputTest, TripleOutsideLabelsIsChineseText) {
+  const struct {
+    const char* line;
+    bool after;
+  } cases[] = {
+      {"x\x7f\x85\x7f" "94\x7f\n", true},
+      {"x^^7f^^85^^7f94^^7f\n", true},
+      {"\x7f\x85\x7f" "94\x7fx\n", false},
+      {"x\x7f" "A\x7f" "12\x7f\n", false},
+  };
+  for (const auto& c : cases) {
+    LineHarness h(c.line);
+    output_all(h, false);
+    EXPECT_EQ(h.state.chinese_seen, c.after) << c.line;
+  }
+}
+
 TEST(CjkOutputTest, BadLeadByteHandsTheStopBackToTheScan) {
   LineHarness h("\xB5]{key}", ']');
   h.state.current = read_tex_char(h.state);

@@ -192,6 +192,72 @@ TEST(ConvertLinesTest, BlocksAndLineEnds) {
   expect_pass(cases, std::size(cases), finished_settings());
 }
 
+TEST(ConvertLinesTest, EtAlAfterCommaInEveryAuthorList) {
+  const PassCase cases[] = {
+      {"author line", "\\bibitem{k}\n" ZHANGSAN ", " LISI ", " WANGWU ", et~al.\n",
+       "\\bibitem{k}\n" ZHANGSAN ", " LISI ", " WANGWU DENG "\n"},
+      {"same as without the comma", "\\bibitem{k}\n" WANGWU " et~al.\n",
+       "\\bibitem{k}\n" WANGWU DENG "\n"},
+      {"label", "\\bibitem[" ZHANGSAN ", et al.(2005)]{k}\n",
+       "\\bibitem[\x7f\xD5\x7f" "197\x7f\x7f\xC8\x7f" "253\x7f\x7f\xB5\x7f" "200\x7f(2005)]{k}\n"},
+      // Where "et al." is not there, the scan goes on as before: here it
+      // still finds " edition" after "et".
+      {"no et al.", kChineseHead + "\\newblock In " WANGWU ", et edition\n",
+       kChineseHead + "\\newblock " FABIAOYU WANGWU ", et\xB0\xE6\n"},
+      {"English list", "\\bibitem{k}\nA, B, C, et~al.\n", "\\bibitem{k}\nA, B, C, et~al.\n"},
+  };
+  expect_pass(cases, std::size(cases), finished_settings());
+}
+
+// BibTeX breaks long lines at a blank, so a keyword whose replaced string
+// ends in a blank may end a line instead.
+TEST(ConvertLinesTest, KeywordBeforeALineBreak) {
+  const PassCase cases[] = {
+      {"pages in an English first block", "\\bibitem{k}\nA.\n\\newblock T, pages\n  1--2.\n",
+       "\\bibitem{k}\nA.\n\\newblock T, " YEMA "\n1--2.\n"},
+      {"pages before CR", "\\bibitem{k}\nA.\n\\newblock T, pages\r\n",
+       "\\bibitem{k}\nA.\n\\newblock T, " YEMA "\r\n"},
+      {"pages in a Chinese second block", kChineseHead + "\\newblock {" DENG "}, pages\n  101--110.\n",
+       kChineseHead + "\\newblock {" DENG "}, " YEMA "%\n101--110.%\n"},
+      {"chapter", kChineseHead + "\\newblock " DENG ", chapter\n 3.\n",
+       kChineseHead + "\\newblock " DENG ", %\n3.%\n"},  // the built-in replacing string is empty
+      {"In alone on a line", kChineseHead + "\\newblock In\n  " WANGWU ", editor, x\n",
+       kChineseHead + "\\newblock " FABIAOYU "%\n" WANGWU BIANZHE ", x\n"},
+      {"a longer word is no keyword", "\\bibitem{k}\nA.\n\\newblock T, pagesx\n",
+       "\\bibitem{k}\nA.\n\\newblock T, pagesx\n"},
+      {"nor is a keyword at the end of the input", "\\bibitem{k}\nA.\n\\newblock T, pages",
+       "\\bibitem{k}\nA.\n\\newblock T, pages"},
+      {"nor the word before a NUL", std::string("\\bibitem{k}\nA.\n\\newblock pages\0\n", 28),
+       std::string("\\bibitem{k}\nA.\n\\newblock pages\0\n", 28)},
+  };
+  expect_pass(cases, std::size(cases), finished_settings());
+
+  // Any replaced string whose last byte is a blank, however short.
+  Settings settings = finished_settings();
+  settings.words.pages_from = "p ";
+  settings.words.editors_from = ", eds ";
+  settings.words.edition_from = "  ";
+  const PassCase redefined[] = {
+      {"redefined", "\\bibitem{k}\nSmith, eds\n\\newblock " DENG " p\n\\newblock x \n",
+       "\\bibitem{k}\nSmith" BIANZHE "\n\\newblock " DENG " " YEMA "\n\\newblock x\xB0\xE6\n"},
+  };
+  expect_pass(redefined, std::size(redefined), settings);
+}
+
+TEST(ConvertLinesTest, PreprocessedCharactersInAuthorLines) {
+  const PassCase cases[] = {
+      {"triples and and", "\\bibitem{k}\n\x7f\x85\x7f" "94\x7f\x7f\x95\x7f" "92\x7f and " LISI ".\n",
+       "\\bibitem{k}\n\x7f\x85\x7f" "94\x7f\x7f\x95\x7f" "92\x7f,~" LISI ".\n"},
+      {"visible triple", "\\bibitem{k}\n^^7f^^85^^7f94^^7f et al.\n",
+       "\\bibitem{k}\n^^7f^^85^^7f94^^7f" DENG "\n"},
+      {"second block percent", kChineseHead + "\\newblock x \x7f\x85\x7f" "94\x7f\n",
+       kChineseHead + "\\newblock x \x7f\x85\x7f" "94\x7f%\n"},
+      {"label with -cjk", "\\bibitem[\x7f\x85\x7f" "94\x7f and x]{k}\n",
+       "\\bibitem[\x7f\x85\x7f" "94\x7f,~x]{k}\n"},
+  };
+  expect_pass(cases, std::size(cases), finished_settings(false, true));
+}
+
 TEST(ConvertLinesTest, RedefinedKeywordStrings) {
   Settings settings = finished_settings();
   settings.words.pages_from = "pp. ";
@@ -271,7 +337,8 @@ std::string random_bbl(std::mt19937& random, int pieces) {
       " edition", "pages ", "chapter ", ", editors", ", editor", "ditor", "^^b5^^c8",
       "^^7f^^b5^^7f200^^7f", "\x7f\xB5\x7f" "200\x7f", "^^zz", "^", "^^5d", "^^0a", "^^00",
       ZHANGSAN, LISI, DENG, "\xB5", "\xB5]", "\xB5^", "\xB5\\", "\x80", "\xff", "abc", "Alice",
-      "x", "(2005)", "12", ".", "~", std::string_view("\0", 1),
+      "x", "(2005)", "12", ".", "~", std::string_view("\0", 1), "pages", "In",
+      "\x7f\x85\x7f" "94\x7f", "^^7f^^85^^7f94^^7f",
   };
   std::string text;
   for (int i = 0; i < pieces; ++i) text += kPieces[random() % std::size(kPieces)];
