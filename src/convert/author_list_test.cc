@@ -4,15 +4,10 @@
 
 #include "convert/convert_test_support.h"
 #include "convert/tex_reader.h"
+#include "tests/gbk_test_strings.h"
 
 namespace tolvar {
 namespace {
-
-// 张 D5 C5, 三 C8 FD, 李 C0 EE, 四 CB C4, 王 CD F5, 五 CE E5
-#define ZHANGSAN "\xD5\xC5\xC8\xFD"
-#define LISI "\xC0\xEE\xCB\xC4"
-#define WANGWU "\xCD\xF5\xCE\xE5"
-#define DENG "\xB5\xC8"
 
 struct HandlerCase {
   const char* after;    // the text after the blank or comma that was read

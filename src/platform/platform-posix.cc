@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/line_ends.h"
 #include "platform/platform.h"
 #include "platform/search_path.h"
 
@@ -52,18 +53,6 @@ bool write_all(int fd, const char* data, size_t size) {
     size -= static_cast<size_t>(n);
   }
   return true;
-}
-
-// Folds every CR LF pair to LF in place, as a text stream reads it.
-void fold_crlf(std::string* text) {
-  size_t out = 0;
-  const size_t n = text->size();
-  for (size_t i = 0; i < n; ++i) {
-    char c = (*text)[i];
-    if (c == '\r' && i + 1 < n && (*text)[i + 1] == '\n') continue;
-    (*text)[out++] = c;
-  }
-  text->resize(out);
 }
 
 std::string directory_part(const std::string& path) {

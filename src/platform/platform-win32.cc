@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/line_ends.h"
 #include "platform/platform.h"
 #include "platform/search_path.h"
 
@@ -17,17 +18,6 @@
 namespace tolvar::platform {
 
 namespace {
-
-void fold_crlf(std::string* text) {
-  size_t out = 0;
-  const size_t n = text->size();
-  for (size_t i = 0; i < n; ++i) {
-    char c = (*text)[i];
-    if (c == '\r' && i + 1 < n && (*text)[i + 1] == '\n') continue;
-    (*text)[out++] = c;
-  }
-  text->resize(out);
-}
 
 std::string directory_part(const std::string& path) { return path.substr(0, last_component_start(path)); }
 

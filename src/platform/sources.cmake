@@ -1,4 +1,4 @@
-list(APPEND TOLVAR_SOURCES src/platform/search_path.cc)
+list(APPEND TOLVAR_SOURCES src/platform/line_ends.cc src/platform/search_path.cc)
 list(APPEND TOLVAR_TEST_SOURCES src/platform/search_path_test.cc)
 # Exactly one implementation file per system is compiled.
 if(WIN32)
