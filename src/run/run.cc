@@ -87,7 +87,8 @@ int Run::execute(const std::vector<std::string>& args) {
   std::string messages;
   finish_keyword_strings(&settings_, &messages);
   report(messages);
-  if (!command_line.file_name) {
+  // An empty argument names no file (it would make bibtex look for ".aux").
+  if (!command_line.file_name || command_line.file_name->empty()) {
     out_ << usage_text();
     return 1;
   }

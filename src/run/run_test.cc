@@ -251,6 +251,8 @@ TEST_F(RunTest, HelpTextsAndExitCodes) {
       {{}, 1, usage_text()},
       {{"-s"}, 1, usage_text()},
       {{"-s", "-npe", "-visible"}, 1, usage_text()},
+      {{""}, 1, usage_text()},
+      {{"paper", ""}, 1, usage_text()},
       {{"paper", "-strings"}, 1, strings_help()},
       {{"-strings", "-s"}, 1, strings_help()},
       {{"-s", "-strings", "paper"}, 1, strings_help()},
