@@ -15,7 +15,7 @@ if(NOT WIN32)
     tests/sort_plainnat_test.cc)
 endif()
 
-add_executable(tolvar_tests ${TOLVAR_TEST_SOURCES} ${TOLVAR_WHOLE_PROGRAM_TESTS} tests/placeholder_test.cc)
+add_executable(tolvar_tests ${TOLVAR_TEST_SOURCES} ${TOLVAR_WHOLE_PROGRAM_TESTS})
 target_include_directories(tolvar_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(tolvar_tests PRIVATE
   TOLVAR_PROGRAM="$<TARGET_FILE:tolvar>"
