@@ -157,25 +157,30 @@ bool in_author_list(const ConvertState& state) {
          (state.entry_state == EntryState::second_block && state.editor_phrase);
 }
 
+enum class AuthorListStep {
+  not_handled,  // the current character is output as it is
+  finished,     // the handler has dealt with everything it read
+  handed_back,  // state.current holds the next character, already read
+};
+
 // Step 7: hands a blank or comma after Chinese text to the author-list
-// handlers. Returns false when the handler has dealt with everything it
-// read; otherwise state.current holds the next character to output.
-bool handle_author_list(ConvertState& state) {
+// handlers.
+AuthorListStep handle_author_list(ConvertState& state) {
   const int c = state.current;
-  if (!state.chinese_seen || !in_author_list(state)) return true;
+  if (!state.chinese_seen || !in_author_list(state)) return AuthorListStep::not_handled;
   int next;
   if (c == ' ') {
     // A blank right after a backslash is TeX's control space "\ ".
-    if (state.read_start == state.control_space_at) return true;
+    if (state.read_start == state.control_space_at) return AuthorListStep::not_handled;
     next = handle_author_space(state);
   } else if (c == ',') {
     next = handle_author_comma(state);
   } else {
-    return true;
+    return AuthorListStep::not_handled;
   }
-  if (next == -1) return false;
+  if (next == -1) return AuthorListStep::finished;
   state.current = next;
-  return true;
+  return AuthorListStep::handed_back;
 }
 
 // Plain ASCII bytes, and GBK pairs where characters are copied raw, take
@@ -239,8 +244,15 @@ bool scan_char(ConvertState& state, bool converts_label) {
     return false;
   }
   state.current = c;
-  if (replace_keywords(state, c)) return true;
-  if (!handle_author_list(state)) return true;
+  // A character that a handler has read past a keyword ("王五 et~al.,
+  // editors") may start the next one, so it goes through the same steps as
+  // one read here.
+  for (;;) {
+    if (replace_keywords(state, state.current)) return true;
+    const AuthorListStep step = handle_author_list(state);
+    if (step == AuthorListStep::finished) return true;
+    if (step == AuthorListStep::not_handled) break;
+  }
   if (is_plain_byte(state, state.current)) {
     write_single_byte(state, static_cast<unsigned char>(state.current));
   } else if (converts_label) {

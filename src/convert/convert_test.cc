@@ -158,8 +158,8 @@ TEST(ConvertLinesTest, BlocksAndLineEnds) {
        kChineseHead + "\\newblock {a" BIANZHE "} b" BIANZHE "\n"},
       {"brace ends the editor phrase", kChineseHead + "\\newblock In " WANGWU "{" LISI "} " WANGWU "\n",
        kChineseHead + "\\newblock " FABIAOYU WANGWU "{" LISI "} " WANGWU "%\n"},
-      {"brace handed back by a tie keeps the phrase", kChineseHead + "\\newblock In " WANGWU " {" LISI "} " WANGWU "\n",
-       kChineseHead + "\\newblock " FABIAOYU WANGWU "~{" LISI "}~" WANGWU "%\n"},
+      {"brace handed back by a tie ends the phrase too", kChineseHead + "\\newblock In " WANGWU " {" LISI "} " WANGWU "\n",
+       kChineseHead + "\\newblock " FABIAOYU WANGWU "~{" LISI "} " WANGWU "%\n"},
       {"last line without line end gets no percent", kChineseHead + "\\newblock " DENG,
        kChineseHead + "\\newblock " DENG},
       {"third block untouched", kChineseHead + "\\newblock " DENG "\n\\newblock pages " DENG "\n",
@@ -195,6 +195,32 @@ TEST(ConvertLinesTest, EtAlAfterCommaInEveryAuthorList) {
       {"no et al.", kChineseHead + "\\newblock In " WANGWU ", et edition\n",
        kChineseHead + "\\newblock " FABIAOYU WANGWU ", et\xB0\xE6\n"},
       {"English list", "\\bibitem{k}\nA, B, C, et~al.\n", "\\bibitem{k}\nA, B, C, et~al.\n"},
+  };
+  expect_pass(cases, std::size(cases), finished_settings());
+}
+
+// A handler that matched a keyword has read the character after it; that
+// character may start the next keyword.
+TEST(ConvertLinesTest, KeywordRightAfterAReplacedOne) {
+  const PassCase cases[] = {
+      {"editors after a comma and et al.",
+       kChineseHead + "\\newblock In " ZHANGSAN ", " LISI ", " WANGWU ", et~al., editors, \\emph{"
+       HUIYI_LUNWENJI "}, pages 1--2,\n",
+       kChineseHead + "\\newblock " FABIAOYU ZHANGSAN ", " LISI ", " WANGWU DENG BIANZHE
+       ", \\emph{" HUIYI_LUNWENJI "}, " YEMA "1--2,%\n"},
+      {"editors after et al.", kChineseHead + "\\newblock In " WANGWU " et~al., editors, x\n",
+       kChineseHead + "\\newblock " FABIAOYU WANGWU DENG BIANZHE ", x\n"},
+      {"editors after and", kChineseHead + "\\newblock In " WANGWU ", and, editor, x\n",
+       kChineseHead + "\\newblock " FABIAOYU WANGWU ",~" BIANZHE ", x\n"},
+      {"author line", "\\bibitem{k}\n" ZHANGSAN " et~al., editors.\n",
+       "\\bibitem{k}\n" ZHANGSAN DENG BIANZHE ".\n"},
+      {"pages after et al.", kChineseHead + "\\newblock In " WANGWU " et al. pages 3\n",
+       kChineseHead + "\\newblock " FABIAOYU WANGWU DENG YEMA "3%\n"},
+      {"blank after the handed-back comma stays",
+       kChineseHead + "\\newblock In " WANGWU " et~al., \\emph{x}, 2003\n",
+       kChineseHead + "\\newblock " FABIAOYU WANGWU DENG ", \\emph{x}, 2003\n"},
+      {"English words after the keyword stay", "\\bibitem{k}\n" ZHANGSAN " et~al., eds.\n",
+       "\\bibitem{k}\n" ZHANGSAN DENG ", eds.\n"},
   };
   expect_pass(cases, std::size(cases), finished_settings());
 }
