@@ -110,7 +110,75 @@ bool etal_after_comma(ConvertState& state) {
   return false;
 }
 
+// True when `text` begins with `word`, a lower-case keyword; letters
+// compare without regard to case, "~", "." and the rest exactly.
+bool begins_with_keyword(std::string_view text, std::string_view word) {
+  if (text.size() < word.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i) {
+    if (fold_letter(static_cast<unsigned char>(text[i])) != word[i]) return false;
+  }
+  return true;
+}
+
+// A word ends at a blank or the line end ("and", not "Anderson").
+bool word_ends_at(std::string_view text, size_t at) {
+  return at == text.size() || text[at] == ' ' || text[at] == '\n' || text[at] == '\r';
+}
+
+size_t skip_blanks(std::string_view text, size_t at) {
+  while (at < text.size() && text[at] == ' ') ++at;
+  return at;
+}
+
+// The author-list keyword that opens a line, after its leading blanks.
+struct OpeningKeyword {
+  size_t length = 0;  // the keyword and the blanks after it; 0: none
+  bool is_etal = false;
+};
+
+OpeningKeyword find_opening_keyword(std::string_view line, bool after_comma) {
+  const std::string_view text = line.substr(skip_blanks(line, 0));
+  size_t word = 0;
+  bool is_etal = false;
+  if (begins_with_keyword(text, "and") && word_ends_at(text, 3)) {
+    word = 3;
+  } else if (!after_comma && text.starts_with("\\&") && word_ends_at(text, 2)) {
+    word = 2;
+  } else if (begins_with_keyword(text, "et al.") || begins_with_keyword(text, "et~al.")) {
+    word = 6;
+    is_etal = true;
+  }
+  if (word == 0) return {};
+  return {skip_blanks(text, word), is_etal};
+}
+
+// True when the bytes from `at` are the line's final line end, after which
+// the next line begins.
+bool is_final_line_end(const ConvertState& state, const unsigned char* at) {
+  const std::string_view rest(reinterpret_cast<const char*>(at),
+                              static_cast<size_t>(state.line_limit - at));
+  return rest == "\n" || rest == "\r\n";
+}
+
 }  // namespace
+
+bool replace_keyword_opening_next_line(ConvertState& state, bool after_comma) {
+  if (state.next_line.empty() || state.next_line_drop != 0) return false;
+  const unsigned char* line_end = state.cursor;
+  while (*line_end == ' ') ++line_end;
+  if (!is_final_line_end(state, line_end)) return false;
+  const OpeningKeyword keyword = find_opening_keyword(state.next_line, after_comma);
+  if (keyword.length == 0) return false;
+  if (keyword.is_etal) {
+    write_etal(state);
+  } else {
+    write_and(state);
+  }
+  state.chinese_seen = true;
+  state.cursor = line_end;
+  state.next_line_drop = keyword.length;
+  return true;
+}
 
 int handle_author_space(ConvertState& state) {
   state.in_control_word = false;
@@ -133,6 +201,10 @@ int handle_author_space(ConvertState& state) {
   if (first == 'e' || first == 'E') {
     return try_keyword(state, first, "t~ al.", "t?al.", write_etal);
   }
+  // The line break stands for the blank before a keyword on the next line.
+  if ((first == '\n' || first == '\r') && replace_keyword_opening_next_line(state, false)) {
+    return first;
+  }
   *state.out += '~';
   return first;
 }
@@ -140,6 +212,8 @@ int handle_author_space(ConvertState& state) {
 int handle_author_comma(ConvertState& state) {
   state.in_control_word = false;
   state.chinese_seen = false;
+  // ",\n  and" is ", and" with the blank turned into a line break.
+  if (replace_keyword_opening_next_line(state, true)) return read_tex_char(state);
   LookAhead ahead;
   if (!look_ahead(state, " and", 4, &ahead)) return -1;
   if (look_ahead_matches(ahead, " and")) {

@@ -357,6 +357,8 @@ const unsigned char* find_last_ditor(const ConvertState& state) {
 }
 
 void convert_line(ConvertState& state) {
+  const size_t keyword_to_drop = state.next_line_drop;
+  state.next_line_drop = 0;
   ++state.line_number;
   state.control_space_at = nullptr;
   state.cursor = state.line_start;
@@ -368,6 +370,16 @@ void convert_line(ConvertState& state) {
     state.entry_state = EntryState::outside;
     copy_rest_of_line(state);
     return;
+  }
+  if (keyword_to_drop != 0) {
+    state.cursor += keyword_to_drop;
+    // A line that held only the keyword must not become an empty line,
+    // which TeX reads as the end of a paragraph.
+    if (*state.cursor == '\n' || *state.cursor == '\r') {
+      *state.out += '%';
+      copy_rest_of_line(state);
+      return;
+    }
   }
 
   const unsigned char* bibitem;
@@ -408,6 +420,7 @@ void convert_line(ConvertState& state) {
   state.last_ditor =
       state.entry_state == EntryState::second_block ? find_last_ditor(state) : nullptr;
   scan_line(state);
+  if (state.chinese_seen && in_author_list(state)) replace_keyword_opening_next_line(state, false);
   end_line(state);
 }
 
@@ -426,6 +439,13 @@ void mark_plain_run_bytes(ConvertState& state) {
     state.plain_run[c] = !state.starts_replaced[c] && c != '^' && c != '\\' && c != ',' &&
                          c != '{' && c != ']';
   }
+}
+
+// Where the line that starts at `start` ends, past its LF.
+size_t end_of_line_at(std::string_view input, size_t start) {
+  if (start >= input.size()) return input.size();
+  const size_t newline = input.find('\n', start);
+  return newline == std::string_view::npos ? input.size() : newline + 1;
 }
 
 void run_pass(const Settings& settings, std::string_view input, std::string* out,
@@ -447,11 +467,13 @@ void run_pass(const Settings& settings, std::string_view input, std::string* out
   std::string line;
   const bool has_nul = std::memchr(input.data(), 0, input.size()) != nullptr;
   size_t position = 0;
+  size_t end = end_of_line_at(input, 0);
   while (position < input.size()) {
-    const size_t newline = input.find('\n', position);
-    const size_t end = newline == std::string_view::npos ? input.size() : newline + 1;
+    const size_t next_end = end_of_line_at(input, end);
     line.assign(input.data() + position, end - position);
+    state.next_line = input.substr(end, next_end - end);
     position = end;
+    end = next_end;
 
     state.line_start = reinterpret_cast<const unsigned char*>(line.c_str());
     state.line_limit = state.line_start + line.size();

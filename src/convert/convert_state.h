@@ -98,6 +98,13 @@ struct ConvertState {
   // blank read there is TeX's control space "\ " and is kept as it is.
   const unsigned char* control_space_at = nullptr;
 
+  // The input line after the current one, line end included; empty after
+  // the last line. BibTeX may break an author list before a keyword.
+  std::string_view next_line;
+  // How many bytes the next line drops after its leading blanks: a keyword
+  // that opens it and has been replaced at the end of the current line.
+  std::size_t next_line_drop = 0;
+
   EntryState entry_state = EntryState::outside;
   bool entry_is_chinese = false;
   bool editor_phrase = false;

@@ -126,8 +126,8 @@ TEST(ConvertLinesTest, AuthorLinesAndEditors) {
        "\\bibitem{k}\nA and B, and C\n"},
       {"chinese_seen carries into the next entry", "\\bibitem{a}\n" ZHANGSAN "\n\n\\bibitem[ and x]{b}\n",
        "\\bibitem{a}\n" ZHANGSAN "\n\n\\bibitem[,~x]{b}\n"},
-      {"chinese_seen carries over lines", "\\bibitem{k}\n" ZHANGSAN "\nand " LISI "\n",
-       "\\bibitem{k}\n" ZHANGSAN "\nand " LISI "\n"},
+      {"chinese_seen carries over lines", "\\bibitem{k}\n" ZHANGSAN "\n, and " LISI "\n",
+       "\\bibitem{k}\n" ZHANGSAN "\n,~" LISI "\n"},
       {"trailing blank becomes a tie", "\\bibitem{k}\n" ZHANGSAN " \n",
        "\\bibitem{k}\n" ZHANGSAN "~\n"},
       {"control space stays", "\\bibitem[" ZHANGSAN "\\ " DENG "(2005)]{k}\n",
@@ -223,6 +223,58 @@ TEST(ConvertLinesTest, KeywordRightAfterAReplacedOne) {
        "\\bibitem{k}\n" ZHANGSAN DENG ", eds.\n"},
   };
   expect_pass(cases, std::size(cases), finished_settings());
+}
+
+// BibTeX breaks a long author list at a blank, so "and", "\&" or "et al."
+// may open the next line; the line break is the blank before it.
+TEST(ConvertLinesTest, KeywordOpeningTheNextLine) {
+  const std::string label_zhangsan = "\x7f\xD5\x7f" "197\x7f\x7f\xC8\x7f" "253\x7f";
+  const PassCase cases[] = {
+      {"comma, line break, and", "\\bibitem{k}\n" ZHANGSAN ", " LISI ",\n  and " WANGWU ".\n",
+       "\\bibitem{k}\n" ZHANGSAN ", " LISI ",~\n" WANGWU ".\n"},
+      {"comma and blanks before the line break", "\\bibitem{k}\n" ZHANGSAN ",  \n and " LISI "\n",
+       "\\bibitem{k}\n" ZHANGSAN ",~\n" LISI "\n"},
+      {"comma, line break, et al.", "\\bibitem{k}\n" ZHANGSAN ", " LISI ",\n  et~al., x\n",
+       "\\bibitem{k}\n" ZHANGSAN ", " LISI DENG "\n, x\n"},
+      {"name, line break, and", "\\bibitem{k}\n" ZHANGSAN "\n  AND " LISI ".\n",
+       "\\bibitem{k}\n" ZHANGSAN ",~\n" LISI ".\n"},
+      {"name, line break, \\&", "\\bibitem{k}\n" ZHANGSAN "\n  \\& " LISI ".\n",
+       "\\bibitem{k}\n" ZHANGSAN ",~\n" LISI ".\n"},
+      {"name, line break, et al.", "\\bibitem{k}\n" ZHANGSAN "\n  Et Al. x\n",
+       "\\bibitem{k}\n" ZHANGSAN DENG "\nx\n"},
+      {"keyword alone on its line", "\\bibitem{k}\n" ZHANGSAN "\n  et~al.\n\\newblock x\n",
+       "\\bibitem{k}\n" ZHANGSAN DENG "\n%\n\\newblock x\n"},
+      {"blank before the line break", "\\bibitem{k}\n" ZHANGSAN " \n  and " LISI "\n",
+       "\\bibitem{k}\n" ZHANGSAN ",~\n" LISI "\n"},
+      {"label with -visible off", "\\bibitem[" ZHANGSAN "\n  et~al.(2005)]{k}\n",
+       "\\bibitem[" + label_zhangsan + "\x7f\xB5\x7f" "200\x7f%\n(2005)]{k}\n"},
+      {"label, comma, line break, and", "\\bibitem[" ZHANGSAN ",\n  and " LISI "]{k}\n",
+       "\\bibitem[" + label_zhangsan + ",~%\n\x7f\xC0\x7f" "238\x7f\x7f\xCB\x7f" "196\x7f]{k}\n"},
+      {"editors of a second block", kChineseHead + "\\newblock In " WANGWU "\n  and " LISI ", editors, x\n",
+       kChineseHead + "\\newblock " FABIAOYU WANGWU ",~%\n" LISI BIANZHE ", x\n"},
+      // Nothing changes where the next line opens with anything else.
+      {"longer words", "\\bibitem{k}\n" ZHANGSAN "\n  Anderson\n" LISI ",\n andrew\n" LISI "\n etalx\n",
+       "\\bibitem{k}\n" ZHANGSAN "\nAnderson\n" LISI ",\nandrew\n" LISI "\netalx\n"},
+      {"comma before \\&", "\\bibitem{k}\n" ZHANGSAN ",\n  \\& " LISI "\n",
+       "\\bibitem{k}\n" ZHANGSAN ",\n\\& " LISI "\n"},
+      {"English name", "\\bibitem{k}\nSmith\n  and " LISI "\n", "\\bibitem{k}\nSmith\nand " LISI "\n"},
+      {"first block", "\\bibitem{k}\nA.\n\\newblock " DENG "\n  and x\n",
+       "\\bibitem{k}\nA.\n\\newblock " DENG "\nand x\n"},
+      {"second block without the editors", kChineseHead + "\\newblock " WANGWU "\n  and x\n",
+       kChineseHead + "\\newblock " WANGWU "%\nand x\n"},
+      {"label closed on the line", "\\bibitem[" DENG "]{k}\n  and x\n",
+       "\\bibitem[\x7f\xB5\x7f" "200\x7f]{k}\nand x\n"},
+      {"CR inside the line", "\\bibitem{k}\n" ZHANGSAN "\r and x\nand " LISI "\n",
+       "\\bibitem{k}\n" ZHANGSAN "\r and x\nand " LISI "\n"},
+      {"last line", "\\bibitem{k}\n" ZHANGSAN, "\\bibitem{k}\n" ZHANGSAN},
+  };
+  expect_pass(cases, std::size(cases), finished_settings());
+
+  const PassCase cjk[] = {
+      {"label with -cjk", "\\bibitem[" ZHANGSAN ",\n  and " LISI "]{k}\n" ZHANGSAN "\n",
+       "\\bibitem[" ZHANGSAN ",~%\n" LISI "]{k}\n" ZHANGSAN "\n"},
+  };
+  expect_pass(cjk, std::size(cjk), finished_settings(false, true));
 }
 
 // BibTeX breaks long lines at a blank, so a keyword whose replaced string
@@ -354,7 +406,8 @@ std::string random_bbl(std::mt19937& random, int pieces) {
       "^^7f^^b5^^7f200^^7f", "\x7f\xB5\x7f" "200\x7f", "^^zz", "^", "^^5d", "^^0a", "^^00",
       ZHANGSAN, LISI, DENG, "\xB5", "\xB5]", "\xB5^", "\xB5\\", "\x80", "\xff", "abc", "Alice",
       "x", "(2005)", "12", ".", "~", std::string_view("\0", 1), "pages", "In",
-      "\x7f\x85\x7f" "94\x7f", "^^7f^^85^^7f94^^7f",
+      "\x7f\x85\x7f" "94\x7f", "^^7f^^85^^7f94^^7f", "\n  and ", "\n \\& ", "\n et~al.",
+      ",\n and\n",
   };
   std::string text;
   for (int i = 0; i < pieces; ++i) text += kPieces[random() % std::size(kPieces)];
