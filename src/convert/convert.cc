@@ -365,6 +365,7 @@ void convert_line(ConvertState& state) {
   while (*state.cursor == ' ') ++state.cursor;
 
   const unsigned char first = state.cursor[0];
+  const bool is_empty_line = first == 0 || first == '\n' || first == '\r';
   const unsigned char second = first == 0 ? 0 : state.cursor[1];
   if ((first == '\n' && second == '\r') || (first == '\r' && second == '\n')) {
     state.entry_state = EntryState::outside;
@@ -420,7 +421,10 @@ void convert_line(ConvertState& state) {
   state.last_ditor =
       state.entry_state == EntryState::second_block ? find_last_ditor(state) : nullptr;
   scan_line(state);
-  if (state.chinese_seen && in_author_list(state)) replace_keyword_opening_next_line(state, false);
+  // An empty line ends an entry or paragraph; it stands for no blank.
+  if (state.chinese_seen && in_author_list(state) && !is_empty_line) {
+    replace_keyword_opening_next_line(state, false);
+  }
   end_line(state);
 }
 

@@ -264,6 +264,8 @@ TEST(ConvertLinesTest, KeywordOpeningTheNextLine) {
        kChineseHead + "\\newblock " WANGWU "%\nand x\n"},
       {"label closed on the line", "\\bibitem[" DENG "]{k}\n  and x\n",
        "\\bibitem[\x7f\xB5\x7f" "200\x7f]{k}\nand x\n"},
+      {"empty line between", "\\bibitem{k}\n" ZHANGSAN "\n  \n  and " LISI "\n",
+       "\\bibitem{k}\n" ZHANGSAN "\n\nand " LISI "\n"},
       {"CR inside the line", "\\bibitem{k}\n" ZHANGSAN "\r and x\nand " LISI "\n",
        "\\bibitem{k}\n" ZHANGSAN "\r and x\nand " LISI "\n"},
       {"last line", "\\bibitem{k}\n" ZHANGSAN, "\\bibitem{k}\n" ZHANGSAN},
