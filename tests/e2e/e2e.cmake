@@ -8,7 +8,8 @@ if(Python3_Interpreter_FOUND AND NOT WIN32)
     plain-pinyin plain-unsorted unsrt-unsorted unsrt-pinyin alpha-pinyin
     abbrv-bihuashu plainnat-pinyin unsrtnat-unsorted abbrvnat-pinyin
     cjk-support missing-bbl twice untreated-fails-checks
-    special-trail-bytes wrapped-keyword etal-after-comma)
+    special-trail-bytes wrapped-keyword etal-after-comma
+    wrapped-author-list)
   # Output shapes the program does not handle yet; each case passes while
   # its check fails, and fails once the program handles it.
   set(TOLVAR_E2E_KNOWN_GAPS)

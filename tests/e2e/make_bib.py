@@ -7,7 +7,7 @@ that TeX or BibTeX treats specially (\\ { } ^ ~ [ ]); such text cannot reach
 BibTeX raw (a trail byte "}" closes the field), so it is stored as the CJK
 preprocessor (extconv) writes it: 0x7F, lead byte, 0x7F, trail byte in
 decimal, 0x7F. (No GBK trail byte is below 0x40, so none is $ % # &.)
-gaps.bib holds output shapes that the keyword replacement misses.
+gaps.bib holds output shapes that the keyword replacement once missed.
 
 Run from this folder: python3 make_bib.py
 """
@@ -114,10 +114,12 @@ SPECIAL = r"""@article{ou2001,
 }
 """
 
-# Two shapes of BibTeX output that the replacements miss. In ou2010 BibTeX
+# Shapes of BibTeX output that the replacements once missed. In ou2010 BibTeX
 # breaks the line right after "pages" (lines end at 79 columns); in wang2012
 # the plain styles write "王力, 李四, 王五, et~al.", with a comma before the
-# "et~al.".
+# "et~al."; in chen2001 the plain styles break the author line right before
+# "and" (the name lengths are chosen for that); in wang2003 the editors
+# "..., 王五, et~al., editors" follow each other.
 GAPS = r"""@article{wang2012,
   author  = {王力 and 李四 and 王五 and others},
   title   = {汉语语法},
@@ -136,6 +138,23 @@ GAPS = r"""@article{wang2012,
   publisher = {清华大学出版社},
   address   = {北京},
   year      = {2010}
+}
+
+@book{chen2001,
+  author    = {张三丰 and 李四光 and 王五常 and 赵六合 and 钱七星 and 孙八方 and
+               周九龙 and 吴全 and 郑鸣 and 冯宝 and 陈立 and 褚四海},
+  title     = {十二人合著},
+  publisher = {出版社},
+  year      = {2001}
+}
+
+@inproceedings{wang2003,
+  author    = {王力},
+  title     = {语法研究},
+  booktitle = {会议论文集},
+  editor    = {张三 and 李四 and 王五 and others},
+  pages     = {1--2},
+  year      = {2003}
 }
 """
 

@@ -34,6 +34,9 @@ ENTRIES = {
     "li2015": ("李明", "跨语言检索", True),
     "knuth1986": ("Knuth", "TEXbook", False),
     "lamport1994": ("Lamport", "Bibliographies", False),
+    # gaps.bib
+    "chen2001": ("张三丰", "十二人合著", True),
+    "wang2003": ("王力", "语法研究", True),
 }
 # Citation order of the documents (unsrt keeps it).
 CITED = ["lamport1994", "zhang2008", "ouyang1975", "knuth1986", "li2015",
@@ -365,6 +368,28 @@ def etal_after_comma(tolvar, folder):
         raise Failure("et~al. not replaced: %r" % refs)
 
 
+def wrapped_author_list(tolvar, folder):
+    """plain breaks a long author list before "and", and writes the editors
+    "张三, 李四, 王五, et~al., editors": no English word stays in either."""
+    keys = ["chen2001", "wang2003"]
+    c = Case(tolvar, folder, "plain", False, keys=keys, bib="gaps")
+    log, text = c.build()
+    check_log(log)
+    bibtex_bbl = c.read("bibtex.bbl").decode("gbk")
+    for shape in ("陈立,\n  and 褚四海", "王五, et~al., editors"):
+        if shape not in bibtex_bbl:
+            raise Failure("BibTeX no longer writes %r:\n%s" % (shape, bibtex_bbl))
+    entries, _ = entry_texts(text, keys)
+    for key, shown in (("chen2001", "陈立,褚四海"), ("wang2003", "王五等(编者)")):
+        entry = entries[key]
+        if shown not in entry:
+            raise Failure("%s: %r missing in %r" % (key, shown, entry))
+        for english in ("and", "etal", "editor", "In"):
+            if english in entry:
+                raise Failure("%s: English %r left in %r" % (key, english, entry))
+    check_names_and_words(text, keys)
+
+
 CASES = {
     "plain-pinyin": standard("plain", False, ["-sort=py"], check_sorted),
     "plain-unsorted": standard("plain", False, [], bibtex_order_kept),
@@ -388,6 +413,7 @@ CASES = {
     "special-trail-bytes": special_trail_bytes,
     "wrapped-keyword": wrapped_keyword,
     "etal-after-comma": etal_after_comma,
+    "wrapped-author-list": wrapped_author_list,
 }
 
 
