@@ -9,6 +9,7 @@
 #include "run/settings.h"
 #include "tests/temp_dir.h"
 #include "tests/gbk_test_strings.h"
+#include "tests/worked_example.h"
 
 namespace tolvar {
 namespace {
@@ -45,28 +46,6 @@ Converted convert_file(const std::string& input, const std::vector<std::string>&
 
 const std::string kMarker(kProcessedMarker);
 
-const std::string kWorkedExample =
-    "\\begin{thebibliography}{1}\n"
-    "\n"
-    "\\bibitem[" ZHANGSAN " and " LISI "(2005)]{zhang05}\n"
-    ZHANGSAN " and " LISI ".\n"
-    "\\newblock " ZHONGWEN_BIAOTI ".\n"
-    "  \\newblock In " WANGWU ", editor, {\\em " HUIYI_LUNWENJI "}, pages 1--10, 2005.\n"
-    "\n"
-    "\\end{thebibliography}\n";
-
-std::string worked_example_output(const std::string& label_line) {
-  return kMarker +
-         "\\begin{thebibliography}{1}\n"
-         "\n" +
-         label_line +
-         "\n" ZHANGSAN ",~" LISI ".\n"
-         "\\newblock " ZHONGWEN_BIAOTI ".\n"
-         "\\newblock " FABIAOYU WANGWU BIANZHE ", {\\em " HUIYI_LUNWENJI "}, " YEMA
-         "1--10, 2005.%\n"
-         "%\n"
-         "\\end{thebibliography}\n";
-}
 
 TEST(ConvertProgram, WorkedExampleInAllThreeLabelForms) {
   const struct {
@@ -85,9 +64,9 @@ TEST(ConvertProgram, WorkedExampleInAllThreeLabelForms) {
       {{"-cjk"}, "\\bibitem[" ZHANGSAN ",~" LISI "(2005)]{zhang05}"},
   };
   for (const auto& c : cases) {
-    const Converted result = convert_file(kWorkedExample, c.options);
+    const Converted result = convert_file(std::string(kWorkedExample), c.options);
     EXPECT_EQ(result.code, 0);
-    EXPECT_EQ(result.bbl, worked_example_output(c.label_line)) << c.label_line;
+    EXPECT_EQ(result.bbl, kMarker + worked_example_output(c.label_line)) << c.label_line;
     EXPECT_EQ(result.errors, "");
   }
 }
@@ -99,7 +78,7 @@ TEST(ConvertProgram, CrLfFileReadsAsLf) {
     crlf += c;
   }
   EXPECT_EQ(convert_file(crlf, {"-cjk"}).bbl,
-            worked_example_output("\\bibitem[" ZHANGSAN ",~" LISI "(2005)]{zhang05}"));
+            kMarker + worked_example_output("\\bibitem[" ZHANGSAN ",~" LISI "(2005)]{zhang05}"));
 }
 
 TEST(ConvertProgram, KeywordStringsFromConfigurationAndOptions) {

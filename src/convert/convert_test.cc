@@ -7,6 +7,7 @@
 
 #include "convert/convert_test_support.h"
 #include "tests/gbk_test_strings.h"
+#include "tests/worked_example.h"
 
 namespace tolvar {
 namespace {
@@ -21,28 +22,6 @@ std::string convert(std::string_view input, const Settings& settings, std::strin
 std::string convert(std::string_view input, const Settings& settings = finished_settings()) {
   std::string messages;
   return convert(input, settings, &messages);
-}
-
-constexpr std::string_view kWorkedExample =
-    "\\begin{thebibliography}{1}\n"
-    "\n"
-    "\\bibitem[" ZHANGSAN " and " LISI "(2005)]{zhang05}\n"
-    ZHANGSAN " and " LISI ".\n"
-    "\\newblock " ZHONGWEN_BIAOTI ".\n"
-    "  \\newblock In " WANGWU ", editor, {\\em " HUIYI_LUNWENJI "}, pages 1--10, 2005.\n"
-    "\n"
-    "\\end{thebibliography}\n";
-
-std::string worked_example_output(std::string_view label_line) {
-  return "\\begin{thebibliography}{1}\n"
-         "\n" +
-         std::string(label_line) +
-         "\n" ZHANGSAN ",~" LISI ".\n"
-         "\\newblock " ZHONGWEN_BIAOTI ".\n"
-         "\\newblock " FABIAOYU WANGWU BIANZHE ", {\\em " HUIYI_LUNWENJI "}, " YEMA
-         "1--10, 2005.%\n"
-         "%\n"
-         "\\end{thebibliography}\n";
 }
 
 TEST(ConvertLinesTest, WorkedExampleVisible) {
