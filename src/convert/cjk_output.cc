@@ -160,6 +160,31 @@ bool reemit_label_triple(ConvertState& state) {
   return true;
 }
 
+namespace {
+
+// Reads the trail byte after the lead byte `lead` and writes the pair, in
+// the label form or raw. A pair that is no GBK character is reported under
+// `message` and dropped; its second byte becomes the current character, so
+// that a line end or stop character there still ends the scan.
+void write_gbk_char(ConvertState& state, int lead, bool label_form, const char* message) {
+  const int trail = read_trail_byte(state);
+  if (trail == -1) return;
+  if (!is_usable_trail(state, trail)) {
+    report_bad_pair(state, message, lead, trail);
+    state.current = trail;
+    return;
+  }
+  state.chinese_seen = true;
+  if (label_form) {
+    write_label_cjk_char(state, static_cast<unsigned char>(lead), static_cast<unsigned char>(trail));
+  } else {
+    *state.out += static_cast<char>(lead);
+    *state.out += static_cast<char>(trail);
+  }
+}
+
+}  // namespace
+
 void convert_label_char(ConvertState& state) {
   const int c = state.current;
   if (c == 0x7F) {
@@ -172,16 +197,7 @@ void convert_label_char(ConvertState& state) {
     return;
   }
   if (is_gbk_lead(c)) {
-    const int trail = read_trail_byte(state);
-    if (trail == -1) return;
-    if (is_usable_trail(state, trail)) {
-      state.chinese_seen = true;
-      write_label_cjk_char(state, static_cast<unsigned char>(c),
-                           static_cast<unsigned char>(trail));
-      return;
-    }
-    report_bad_pair(state, "An incomplete '^^xx' TeX character is found", c, trail);
-    state.current = trail;
+    write_gbk_char(state, c, /*label_form=*/true, "An incomplete '^^xx' TeX character is found");
     return;
   }
   if (is_line_stop(state, c)) {
@@ -197,16 +213,7 @@ void copy_char(ConvertState& state) {
   // as the triple the CJK preprocessor writes; it passes as it stands.
   if (c == 0x7F && copy_triple(state)) return;
   if (is_gbk_lead(c)) {
-    const int trail = read_trail_byte(state);
-    if (trail == -1) return;
-    if (is_usable_trail(state, trail)) {
-      state.chinese_seen = true;
-      *state.out += static_cast<char>(c);
-      *state.out += static_cast<char>(trail);
-      return;
-    }
-    report_bad_pair(state, "A wrong CJK character is found", c, trail);
-    state.current = trail;
+    write_gbk_char(state, c, /*label_form=*/false, "A wrong CJK character is found");
     return;
   }
   if (is_line_stop(state, c)) {
