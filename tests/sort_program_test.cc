@@ -93,10 +93,12 @@ std::vector<FileCase> file_cases() {
       {"label over two lines: the key line is the third",
        kHead + l1 + "\\bibitem[" LI "\n(2001)]{b}\n" YI "\n" + kTail,
        kHead + "\\bibitem[" LI "\n(2001)]{b}\n" YI "\n" + l1 + kTail},
-      // Taken for the author line, the second line would sort after c1.
-      {"a \"]\" that is the second byte of a character closes no label",
-       kHead + "\\bibitem[\x81\x5D\n\x81\x5D(2001)]{b}\n" YI "\n" + c1 + kTail,
-       kHead + "\\bibitem[\x81\x5D\n\x81\x5D(2001)]{b}\n" YI "\n" + c1 + kTail},
+      // As in the conversion pass: taken as a character, the lead byte and
+      // "]" would leave the label open and make the line after "]" the
+      // author line, which sorts first in pinyin order.
+      {"a raw \"]\" closes a label, also right after a lead byte",
+       kHead + "\\bibitem[\xB5]{b}\nYoung, A.\n\\newblock ]\n" DA "\n\n" + c1 + kTail,
+       kHead + c1 + "\\bibitem[\xB5]{b}\nYoung, A.\n\\newblock ]\n" DA "\n\n" + kTail},
       {"comment and blank lines move", kHead + l1 + "% note\n\n" + c1 + "%c1\n" + kTail,
        kHead + c1 + "%c1\n" + l1 + "% note\n\n" + kTail},
       {"one entry", kHead + c1 + kTail, kHead + c1 + kTail},
@@ -140,6 +142,21 @@ TEST(SortProgram, FilesInEveryMode) {
       EXPECT_FALSE(std::filesystem::exists(dir.file("paper.bbl.tmp")));
     }
   }
+}
+
+// The sort step leaves a file without entries alone, so the result is the
+// unsorted run's, line ends included.
+TEST(SortProgram, FileWithoutEntriesConvertsAsWithoutSort) {
+  const std::string input = "\\begin{thebibliography}{1}\r\n\r\r\n\\end{thebibliography}\r\n";
+  std::string results[2];
+  const std::vector<std::string> runs[2] = {{"-s", "paper"}, {"-s", "-sort=uni", "paper"}};
+  for (int i = 0; i < 2; ++i) {
+    TempDir dir;
+    write_bytes(dir.file("paper.bbl"), input);
+    EXPECT_EQ(run_program(dir, TOLVAR_PROGRAM, runs[i]).code, 0);
+    results[i] = read_bytes(dir.file("paper.bbl")) + "|" + read_bytes(dir.file("paper.bbl.bak"));
+  }
+  EXPECT_EQ(results[1], results[0]);
 }
 
 // A copy of the program with no GBK2py.inf beside it or anywhere it looks.

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "convert/cjk_output.h"
 #include "convert/tex_reader.h"
 
 namespace tolvar {
@@ -164,6 +165,9 @@ bool is_final_line_end(const ConvertState& state, const unsigned char* at) {
 
 bool replace_keyword_opening_next_line(ConvertState& state, bool after_comma) {
   if (state.next_line.empty() || state.next_line_drop != 0) return false;
+  // A line end right after a backslash is a control space, not the blank
+  // before a keyword.
+  if (ends_in_open_backslash(state)) return false;
   const unsigned char* line_end = state.cursor;
   while (*line_end == ' ') ++line_end;
   if (!is_final_line_end(state, line_end)) return false;
@@ -185,16 +189,13 @@ int handle_author_space(ConvertState& state) {
   const int first = read_tex_char_skip_spaces(state);
   if (first == -1) return -1;
   if (first == '\\') {
-    const unsigned char* after_backslash = state.cursor;
     const int next = read_tex_char(state);
     if (next == -1) return -1;
     if (next == '&') {
       write_and(state);
       return read_tex_char_skip_spaces(state);
     }
-    state.in_control_word = true;
-    state.control_space_at = after_backslash;
-    *state.out += '\\';
+    write_backslash(state);
     return next;
   }
   if (first == 'a' || first == 'A') return try_keyword(state, first, "nd", "nd", write_and);

@@ -177,6 +177,12 @@ void write_gbk_char(ConvertState& state, int lead, bool label_form, const char* 
   state.chinese_seen = true;
   if (label_form) {
     write_label_cjk_char(state, static_cast<unsigned char>(lead), static_cast<unsigned char>(trail));
+  } else if (is_tex_special_trail(trail)) {
+    // Raw, TeX would read the trail byte as a math or grouping character;
+    // the CJK package reads the invisible form in running text as well.
+    char buffer[20];
+    state.out->append(buffer, format_label_cjk_char(false, static_cast<unsigned char>(lead),
+                                                    static_cast<unsigned char>(trail), buffer));
   } else {
     *state.out += static_cast<char>(lead);
     *state.out += static_cast<char>(trail);

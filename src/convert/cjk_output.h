@@ -40,16 +40,23 @@ void convert_label_char(ConvertState& state);
 // reported and dropped; state.current then becomes the byte after it.
 void copy_char(ConvertState& state);
 
+// Writes a backslash, which starts a control word. It opens a control
+// sequence unless it ends "\\", a complete control symbol.
+inline void write_backslash(ConvertState& state) {
+  const bool closes_symbol = ends_in_open_backslash(state);
+  state.in_control_word = true;
+  *state.out += '\\';
+  state.open_backslash_end = closes_symbol ? ConvertState::kNoOpenBackslash : state.out->size();
+}
+
 // Writes one byte that is not a lead byte, keeping the flags: letters
 // clear chinese_seen unless they name a control word.
 inline void write_single_byte(ConvertState& state, unsigned char c) {
   if (c == '\\') {
-    state.in_control_word = true;
-    // "\\" is a complete control symbol; any other backslash opens one.
-    const bool closes_symbol =
-        state.control_space_at != nullptr && state.control_space_at == state.read_start;
-    state.control_space_at = closes_symbol ? nullptr : state.cursor;
-  } else if (!state.in_control_word) {
+    write_backslash(state);
+    return;
+  }
+  if (!state.in_control_word) {
     if (is_ascii_letter(c)) state.chinese_seen = false;
   } else if (!is_ascii_letter(c)) {
     state.in_control_word = false;

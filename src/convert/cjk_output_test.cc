@@ -84,9 +84,9 @@ TEST(CjkOutputTest, CharactersInAndOutOfLabels) {
        "An incomplete '^^xx' TeX character is found:\n\tLine 7: ... \"^^zz\n\"\n"},
       {"label GBK with caret trail", "\x8C^\xB5\xC8]", true, true,
        "^^7f^^8c^^7f94^^7f^^7f^^b5^^7f200^^7f", ""},
-      {"copy GBK with caret trail", "\x8C^xy\n", false, false, "\x8C^xy", ""},
+      {"copy GBK with caret trail", "\x8C^xy\n", false, false, "\x7f\x8C\x7f" "94\x7fxy", ""},
       {"lead before a single-caret sequence", "\x8C^ab\n", false, false, "\x8C\xAB", ""},
-      {"lead before a caret sequence", "\x8C^^5e\n", false, false, "\x8C^", ""},
+      {"lead before a caret sequence", "\x8C^^5e\n", false, false, "\x7f\x8C\x7f" "94\x7f", ""},
       {"caret line end is kept", "a^^0ab\n", false, false, "a^^0a", ""},
       {"caret bracket closes label and is kept", "a^^5db]", true, false, "a^^5d", ""},
   };

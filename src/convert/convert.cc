@@ -20,6 +20,24 @@ void write_bytes(ConvertState& state, const unsigned char* from, const unsigned 
   state.out->append(from, to - from);
 }
 
+// Writes text that the scan did not read (what follows a label, or the
+// rest of a line after a broken caret sequence), keeping track of whether
+// it ends in a backslash that opens a control sequence.
+void write_raw_text(ConvertState& state, const unsigned char* from, const unsigned char* to) {
+  if (from == to) return;
+  const bool was_open = ends_in_open_backslash(state);
+  const unsigned char* first_backslash = to;
+  while (first_backslash != from && first_backslash[-1] == '\\') --first_backslash;
+  const std::size_t backslashes = static_cast<std::size_t>(to - first_backslash);
+  // Backslashes pair up from the first; one that follows an opening
+  // backslash closes it.
+  const bool opens = (backslashes % 2 == 1) != (first_backslash == from && was_open);
+  write_bytes(state, from, to);
+  if (backslashes != 0) {
+    state.open_backslash_end = opens ? state.out->size() : ConvertState::kNoOpenBackslash;
+  }
+}
+
 // The rest of the line's text, from the cursor to its first NUL.
 std::string_view rest_of_line(const ConvertState& state) {
   return {reinterpret_cast<const char*>(state.cursor),
@@ -108,7 +126,7 @@ bool replace_at_block_line_start(ConvertState& state) {
     return true;
   }
   const std::string_view edition = words.edition_from;
-  if (edition.size() >= 2 && edition[0] == ' ') {
+  if (edition.size() >= 2 && edition[0] == ' ' && !state.line_starts_after_control_space) {
     const std::ptrdiff_t edition_length = match_line_start(state, edition.substr(1));
     if (edition_length != -1) {
       *state.out += words.edition;
@@ -124,7 +142,8 @@ bool replace_at_block_line_start(ConvertState& state) {
 bool replace_keywords(ConvertState& state, int c) {
   const KeywordStrings& words = state.settings->words;
   const EntryState entry = state.entry_state;
-  const bool may_match = state.starts_replaced[c];
+  // A control space "\ " is never the start of a replaced string.
+  const bool may_match = state.starts_replaced[c] && !(c == ' ' && ends_in_open_backslash(state));
   if (may_match && (entry == EntryState::first_block || entry == EntryState::second_block)) {
     if (replace_if_matched(state, c, words.pages_from, words.pages) ||
         replace_if_matched(state, c, words.chapter_from, words.chapter)) {
@@ -171,7 +190,7 @@ AuthorListStep handle_author_list(ConvertState& state) {
   int next;
   if (c == ' ') {
     // A blank right after a backslash is TeX's control space "\ ".
-    if (state.read_start == state.control_space_at) return AuthorListStep::not_handled;
+    if (ends_in_open_backslash(state)) return AuthorListStep::not_handled;
     next = handle_author_space(state);
   } else if (c == ',') {
     next = handle_author_comma(state);
@@ -207,7 +226,7 @@ bool scan_plain_run(ConvertState& state, bool copies_gbk) {
       ++next;
     } else if (copies_gbk && is_gbk_lead(c) && !state.starts_replaced[c]) {
       const unsigned char trail = next[1];
-      if (!is_gbk_trail(trail) || trail == '^' || trail == state.stop_char) break;
+      if (!is_gbk_trail(trail) || is_tex_special_trail(trail) || trail == state.stop_char) break;
       chinese = true;
       last = c;
       next += 2;
@@ -299,10 +318,11 @@ void end_line(ConvertState& state) {
   }
   const unsigned char* text_end = state.cursor;
   while (*text_end != 0 && *text_end != '\n' && *text_end != '\r') ++text_end;
-  write_bytes(state, state.cursor, text_end);
+  write_raw_text(state, state.cursor, text_end);
   // A backslash right before the line end makes the line end TeX's control
   // space; a "%" there would turn it into "\%", a percent sign.
-  const bool ends_in_control_space = state.control_space_at == text_end;
+  const bool ends_in_control_space = ends_in_open_backslash(state);
+  state.line_ended_in_control_space = ends_in_control_space && *text_end != 0;
   if (*text_end != 0 && state.chinese_seen && !ends_in_control_space &&
       (state.entry_state == EntryState::label || state.entry_state == EntryState::second_block)) {
     *state.out += '%';
@@ -360,7 +380,8 @@ void convert_line(ConvertState& state) {
   const size_t keyword_to_drop = state.next_line_drop;
   state.next_line_drop = 0;
   ++state.line_number;
-  state.control_space_at = nullptr;
+  state.line_starts_after_control_space = state.line_ended_in_control_space;
+  state.line_ended_in_control_space = false;
   state.cursor = state.line_start;
   while (*state.cursor == ' ') ++state.cursor;
 

@@ -50,6 +50,8 @@ class PassOutput {
     if (count != 0) std::memcpy(next_, bytes, count);
     next_ += count;
   }
+  // How many bytes the target holds, counting what was written.
+  std::size_t size() const { return static_cast<std::size_t>(next_ - target_->data()); }
   // Makes room for at least `count` more bytes.
   void reserve(std::size_t count) {
     if (static_cast<std::size_t>(end_ - next_) < count) grow(count);
@@ -94,9 +96,18 @@ struct ConvertState {
   // A backslash has been written and the letters that follow name a
   // control word.
   bool in_control_word = false;
-  // The position right after a backslash that opens a control sequence: a
-  // blank read there is TeX's control space "\ " and is kept as it is.
-  const unsigned char* control_space_at = nullptr;
+  // The output size right after the last backslash written that opens a
+  // control sequence. While nothing else has been written since, a blank is
+  // TeX's control space "\ " and is kept as it is. Judged on the output:
+  // bytes that write nothing (a dropped bad pair, an empty replacing
+  // string) leave the backslash the last byte written.
+  static constexpr std::size_t kNoOpenBackslash = static_cast<std::size_t>(-1);
+  std::size_t open_backslash_end = kNoOpenBackslash;
+  // The line just converted ended right after an opening backslash, and
+  // the same of the line before the current one: such a line end is a
+  // control space, which no keyword at the start of the next line takes.
+  bool line_ended_in_control_space = false;
+  bool line_starts_after_control_space = false;
 
   // The input line after the current one, line end included; empty after
   // the last line. BibTeX may break an author list before a keyword.
@@ -133,6 +144,18 @@ inline bool is_gbk_lead(int c) { return c >= 0x81 && c <= 0xFE; }
 inline bool is_gbk_trail(int c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
 inline bool is_ascii_letter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 inline bool is_ascii_digit(int c) { return c >= '0' && c <= '9'; }
+
+// A trail byte that TeX reads as a math or grouping character (^ _ \ { }):
+// such a character is never written raw.
+inline bool is_tex_special_trail(int trail) {
+  return trail == '^' || trail == '_' || trail == '\\' || trail == '{' || trail == '}';
+}
+
+// True while the last byte written is a backslash that opens a control
+// sequence.
+inline bool ends_in_open_backslash(const ConvertState& state) {
+  return state.out->size() == state.open_backslash_end;
+}
 
 }  // namespace tolvar
 

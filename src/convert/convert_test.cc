@@ -150,7 +150,7 @@ TEST(ConvertLinesTest, BlocksAndLineEnds) {
       {"percent after a line-ending double backslash", kChineseHead + "\\newblock " DENG "\\\\\n",
        kChineseHead + "\\newblock " DENG "\\\\%\n"},
       {"percent after a GBK trail byte that is a backslash", kChineseHead + "\\newblock \x95\\\n",
-       kChineseHead + "\\newblock \x95\\%\n"},
+       kChineseHead + "\\newblock \x7f\x95\x7f" "92\x7f%\n"},
       {"lone LF stays in the block", kChineseHead + "\\newblock " DENG "\n\n",
        kChineseHead + "\\newblock " DENG "%\n%\n"},
       {"CR inside a line ends its scan", kChineseHead + "\\newblock " DENG "\rpages \n",
@@ -159,6 +159,59 @@ TEST(ConvertLinesTest, BlocksAndLineEnds) {
        "\\bibitem[a]{k}\n\\newblock ]" DENG "\n\\newblock " YEMA "3%\n"},
   };
   expect_pass(cases, std::size(cases), finished_settings());
+}
+
+// A blank right after a backslash is TeX's control space: kept as it is,
+// never a tie, never the start of a replaced string. That the backslash was
+// the last byte written is judged on the output.
+TEST(ConvertLinesTest, ControlSpaces) {
+  Settings settings = finished_settings();
+  settings.words.editors_from = " editors";
+  settings.words.pages_from = " pp.";
+  const std::string chinese_head =
+      "\\bibitem{a}\n" ZHANGSAN ".\n\\newblock \xB1\xEA\xCC\xE2.\n";  // 标题
+  const PassCase cases[] = {
+      {"replaced strings do not start at a control space",
+       chinese_head + "\\newblock \xB3\xF6\xB0\xE6\xC9\xE7\\ edition, 2006.\n\n"  // 出版社
+                      "\\bibitem{b}\n" ZHANGSAN "\\ editors.\n\\newblock \xD6\xD0\\ pp. 5.\n"
+                      "\\newblock In \xCD\xF5 \\ edition.\n",
+       chinese_head + "\\newblock \xB3\xF6\xB0\xE6\xC9\xE7\\ edition, 2006.\n\n"
+                      "\\bibitem{b}\n" ZHANGSAN "\\ editors.\n\\newblock \xD6\xD0\\ pp. 5.\n"
+                      "\\newblock " FABIAOYU "\xCD\xF5\\ edition.\n"},
+      {"a line end after a backslash takes no keyword of the next line",
+       "\\bibitem[" ZHANGSAN "\\\n  et~al.(2005)]{a}\n" ZHANGSAN "\\\n  et~al.\n",
+       "\\bibitem[\x7f\xD5\x7f" "197\x7f\x7f\xC8\x7f" "253\x7f\\\net~al.(2005)]{a}\n" ZHANGSAN
+       "\\\net~al.\n"},
+      {"nor an edition opening it", kChineseHead + "\\newblock " DENG "\\\n  edition x\n",
+       kChineseHead + "\\newblock " DENG "\\\nedition x\n"},
+      {"an empty replacing string leaves the backslash last",
+       kChineseHead + "\\newblock " DENG "\\chapter\n", kChineseHead + "\\newblock " DENG "\\\n"},
+      {"so does a dropped broken character", "\\bibitem{k}\n" ZHANGSAN "\\\xB5^^ " LISI "\n",
+       "\\bibitem{k}\n" ZHANGSAN "\\ " LISI "\n"},
+  };
+  expect_pass(cases, std::size(cases), settings);
+}
+
+// GBK characters whose trail byte TeX reads as ^ _ \ { } are written in the
+// invisible triple form wherever characters are written raw; the others
+// stay raw.
+TEST(ConvertLinesTest, SpecialTrailBytesOutsideLabels) {
+  // 區 85 5E, 沖 9B 5F, 淺 9C 5C, 憑 91 7B, 倉 82 7D
+  const std::string special = "\x85^\x9B_\x9C\\\x91{\x82}";
+  const std::string triples = "\x7f\x85\x7f" "94\x7f\x7f\x9B\x7f" "95\x7f\x7f\x9C\x7f" "92\x7f"
+                              "\x7f\x91\x7f" "123\x7f\x7f\x82\x7f" "125\x7f";
+  const PassCase cases[] = {
+      {"author line", "\\bibitem{k}\n" + special + " and " ZHANGSAN "\n",
+       "\\bibitem{k}\n" + triples + ",~" ZHANGSAN "\n"},
+      {"title", "\\bibitem{k}\nA.\n\\newblock " + special + ".\n",
+       "\\bibitem{k}\nA.\n\\newblock " + triples + ".\n"},
+  };
+  expect_pass(cases, std::size(cases), finished_settings());
+  const PassCase cjk_label[] = {
+      {"label under -cjk", "\\bibitem[" + special + ZHANGSAN "]{k}\n",
+       "\\bibitem[" + triples + ZHANGSAN "]{k}\n"},
+  };
+  expect_pass(cjk_label, std::size(cjk_label), finished_settings(false, true));
 }
 
 TEST(ConvertLinesTest, EtAlAfterCommaInEveryAuthorList) {

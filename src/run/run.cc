@@ -190,7 +190,8 @@ bool Run::rotate_files() {
 }
 
 // Reorders the entries, makes the sorted text the .bbl (the text it came
-// from becomes the backup) and reads it back into *text.
+// from becomes the backup) and reads it back into *text. A file without
+// entries is left alone.
 bool Run::sort_step(std::string* text) {
   std::string messages;
   PinyinDictionary dictionary;
@@ -200,9 +201,15 @@ bool Run::sort_step(std::string* text) {
     return false;
   }
   std::string sorted;
-  const bool sorted_ok = sort_bibitems(settings_, pinyin ? &dictionary : nullptr, *text, &sorted, &messages);
+  size_t entry_count = 0;
+  const bool sorted_ok = sort_bibitems(settings_, pinyin ? &dictionary : nullptr, *text, &sorted,
+                                       &messages, &entry_count);
   report(messages);
-  if (!sorted_ok || !write_temporary_file(sorted) || !rotate_files()) return false;
+  if (!sorted_ok) return false;
+  // With nothing to reorder the files stay as they are: a rewrite would
+  // fold the line ends of the file a second time.
+  if (entry_count == 0) return true;
+  if (!write_temporary_file(sorted) || !rotate_files()) return false;
   if (!env_.read_text_file(names_.bbl, text)) {
     report("Failed to open " + names_.bbl + " for reading!\n");
     return false;

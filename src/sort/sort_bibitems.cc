@@ -20,23 +20,6 @@ bool contains(std::string_view line, std::string_view text) {
   return line.find(text) != std::string_view::npos;
 }
 
-// The first `c` (an ASCII byte) in `text` from `from` on that is not the
-// second byte of a GBK character; `from` must start a character.
-size_t find_outside_gbk(std::string_view text, char c, size_t from = 0) {
-  for (size_t i = from; i < text.size(); ++i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead >= 0x81 && lead <= 0xFE && i + 1 < text.size()) {
-      const auto trail = static_cast<unsigned char>(text[i + 1]);
-      if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) {
-        ++i;
-        continue;
-      }
-    }
-    if (text[i] == c) return i;
-  }
-  return std::string_view::npos;
-}
-
 // Where the author line of the current entry stands.
 enum class KeyLine {
   kNone,           // not pending
@@ -45,13 +28,15 @@ enum class KeyLine {
 };
 
 // How the \bibitem line sets the key-line state: a label in brackets or a
-// citation key in braces puts the author line on a following line.
+// citation key in braces puts the author line on a following line. Any raw
+// "]" closes a label, also one right after a lead byte, as in the
+// conversion pass.
 KeyLine key_line_after_bibitem(std::string_view line, KeyLine state) {
   const size_t after = line.find(kBibitem) + kBibitem.size();
   if (after >= line.size()) return state;
   if (line[after] == '[') {
-    return find_outside_gbk(line, ']', after) != std::string_view::npos ? KeyLine::kNext
-                                                                         : KeyLine::kAfterBracket;
+    return line.find(']', after) != std::string_view::npos ? KeyLine::kNext
+                                                            : KeyLine::kAfterBracket;
   }
   return line[after] == '{' ? KeyLine::kNext : state;
 }
@@ -102,7 +87,7 @@ class EntryScanner {
 
   void take_ordinary_line(std::string_view line) {
     if (key_line_ == KeyLine::kAfterBracket) {
-      if (find_outside_gbk(line, ']') != std::string_view::npos) key_line_ = KeyLine::kNext;
+      if (line.find(']') != std::string_view::npos) key_line_ = KeyLine::kNext;
     } else if (key_line_ == KeyLine::kNext) {
       table_->entries.back().key = table_->keys.size();
       build_sort_key(context_, line, &table_->keys);
@@ -410,7 +395,8 @@ std::vector<uint32_t> link_bibitems(SortMode mode, const BibEntryTable& table, s
 }
 
 bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
-                   std::string_view input, std::string* out, std::string* messages) {
+                   std::string_view input, std::string* out, std::string* messages,
+                   size_t* entry_count) {
   if (settings.sort_mode == SortMode::kNone) {
     out->append(input);
     return true;
@@ -422,6 +408,7 @@ bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
   const SortKeyContext context = make_sort_key_context(settings, dictionary);
   BibEntryTable table;
   scan_bibitems(context, input, &table);
+  if (entry_count != nullptr) *entry_count = table.entries.size();
   bool pending_line_end = false;
   for (const BibPiece& piece : table.pieces) {
     append_piece(input.substr(piece.text_begin, piece.text_end - piece.text_begin),

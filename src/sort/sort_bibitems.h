@@ -24,9 +24,10 @@ struct SortKeyContext;
 //
 // Each thebibliography environment is sorted on its own; every line outside
 // its entries stays where it stood. A file without entries comes out as it
-// went in.
+// went in. When `entry_count` is given, it receives the number of entries.
 bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
-                   std::string_view input, std::string* out, std::string* messages);
+                   std::string_view input, std::string* out, std::string* messages,
+                   size_t* entry_count = nullptr);
 
 // One entry: its lines, from its \bibitem line up to the next \bibitem,
 // environment end or environment start, or the end of the file.
