@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "sort/char_model.h"
+
 namespace tolvar {
 
 // The first line of every file this program writes. A .bbl that starts
@@ -51,6 +53,8 @@ struct Settings {
   bool cjk = false;               // -cjk
   bool silent = false;            // -s
   SortMode sort_mode = SortMode::kNone;
+  Encoding encoding = Encoding::kGbk;  // -utf8 sets kUtf8
+  bool english_first = false;          // -english-first
 };
 
 // Rewrites every run of one or more blanks as a single '~' (GBK trail

@@ -1,4 +1,5 @@
 list(APPEND TOLVAR_SOURCES
+  src/sort/char_model.cc
   src/sort/compare_keys.cc
   src/sort/gbk_tables.cc
   src/sort/pinyin_dictionary.cc

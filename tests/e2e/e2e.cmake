@@ -9,7 +9,7 @@ if(Python3_Interpreter_FOUND AND NOT WIN32)
     abbrv-bihuashu plainnat-pinyin unsrtnat-unsorted abbrvnat-pinyin
     cjk-support missing-bbl twice untreated-fails-checks
     special-trail-bytes wrapped-keyword etal-after-comma
-    wrapped-author-list)
+    wrapped-author-list traditional-plainnat traditional-alpha)
   # Output shapes the program does not handle yet; each case passes while
   # its check fails, and fails once the program handles it.
   set(TOLVAR_E2E_KNOWN_GAPS)

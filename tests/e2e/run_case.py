@@ -346,6 +346,27 @@ def special_trail_bytes(tolvar, folder):
             raise Failure("%r missing from the .bbl:\n%r" % (line, bbl))
 
 
+def traditional_characters(style, natbib):
+    """Characters outside GB2312 whose trail byte TeX reads as ^ _ \\ { }
+    (區 沖 淺 憑 倉), raw in the .bib: written as triples, TeX sees none of
+    those bytes, and every title shows."""
+    keys = ["ou1990", "chong1995", "qian2000", "ping2005"]
+
+    def case(tolvar, folder):
+        c = Case(tolvar, folder, style, natbib, ["-npe"], keys=keys, bib="traditional")
+        log, text = c.build()
+        check_log(log)
+        refs = references(text)
+        # The GB2312 font has no glyph for the characters themselves.
+        for needle in ("志坚", "经济研究", "田明", "积平原考察", "野一郎", "说汉字源流",
+                       "存档制度", "2版"):
+            if needle not in refs:
+                raise Failure("%r missing from the PDF:\n%s" % (needle, refs))
+        if b"\x7f\x85\x7f94\x7f" not in c.read("doc.bbl"):
+            raise Failure("no triple for the first character in the .bbl")
+    return case
+
+
 def wrapped_keyword(tolvar, folder):
     """BibTeX ends a line with "pages"; the Chinese entry still gets 页码."""
     c = Case(tolvar, folder, "plain", False, keys=["ou2010"], bib="gaps")
@@ -414,6 +435,8 @@ CASES = {
     "wrapped-keyword": wrapped_keyword,
     "etal-after-comma": etal_after_comma,
     "wrapped-author-list": wrapped_author_list,
+    "traditional-plainnat": traditional_characters("plainnat", True),
+    "traditional-alpha": traditional_characters("alpha", False),
 }
 
 
