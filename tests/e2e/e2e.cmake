@@ -47,6 +47,10 @@ if(Python3_Interpreter_FOUND AND NOT WIN32)
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/latexmk_test.py
             $<TARGET_FILE:tolvar> ${CMAKE_SOURCE_DIR}/README.md)
   set_tests_properties(e2e.latexmk PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
+  add_test(NAME e2e.latexmk-xelatex
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/latexmk_test.py
+            $<TARGET_FILE:tolvar> ${CMAKE_SOURCE_DIR}/README.md xelatex)
+  set_tests_properties(e2e.latexmk-xelatex PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
 
   # Install into a temporary prefix and run the installed program from
   # another folder; also checks --version, the banner and the manual page.
