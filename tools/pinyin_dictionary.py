@@ -37,6 +37,8 @@ EQUIVALENT_IDEOGRAPHS = "/usr/share/unicode/EquivalentUnifiedIdeograph.txt"
 # Unihan gives the character from a published dictionary.
 HAND_SET_SURNAMES = {
     "种": "chong2", "尉": "yu4", "长": "chang2",
+    "秘": "bi4", "粘": "nian2", "祭": "zhai4", "角": "jue2", "蕃": "pi2",
+    "藏": "zang4", "省": "xing3", "洗": "xian3", "适": "kuo4",
 }
 
 # The characters whose surname reading pinyin-pro and pinyin give differently,
