@@ -351,7 +351,7 @@ def traditional_characters(style, natbib):
     (區 沖 淺 憑 倉), raw in the .bib: written as triples, TeX sees none of
     those bytes, and every title shows."""
     # alpha's labels cut characters (three bytes of the name), and the
-    # widest one goes unconverted into \\begin{thebibliography}: an
+    # widest one goes unconverted into \begin{thebibliography}: an
     # English entry with a wide label keeps those bytes out of it.
     keys = ["ou1990", "chong1995", "qian2000", "ping2005", "mwm1999"]
 
