@@ -6,7 +6,8 @@ real bibtex), times as whole processes, in turn, round after round:
 `cp FILE OTHER` (the baseline), `tolvar -s FILE` and `tolvar -s -sort=MODE
 FILE` for py, bs, bhs and uni. A fresh copy of the input is put in place
 before every timed run, outside the timing. Prints the median time of each
-and the median of its ratios to the baseline of the same round.
+and the median of its ratios to the baseline of the same round, for wall
+time and for CPU time (user + system; steadier on a busy machine).
 
 Then: the start-up cost of the dictionary (median of `-sort=py` minus the
 unsorted run on a .bbl of three entries), and the peak memory of `tolvar -s`
@@ -54,7 +55,8 @@ John Smith.
 
 
 def run(command, cwd):
-    """Wall seconds and peak resident kilobytes of one run of `command`."""
+    """Wall seconds, CPU seconds (user + system) and peak resident kilobytes
+    of one run of `command`."""
     start = time.perf_counter()
     process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     _, status, usage = os.wait4(process.pid, 0)
@@ -64,13 +66,13 @@ def run(command, cwd):
     process.stderr.close()
     if process.returncode != 0:
         sys.exit(f"{' '.join(command)} failed ({process.returncode}): {error.decode(errors='replace')}")
-    return elapsed, usage.ru_maxrss
+    return elapsed, usage.ru_utime + usage.ru_stime, usage.ru_maxrss
 
 
 def alternate(commands, master, work, runs):
     """Runs `commands` (name -> argument list, each ending with the .bbl
     name) in turn for `runs` rounds after one warm-up round, a fresh copy of
-    `master` in place before each. Returns name -> list of (seconds, KB)."""
+    `master` in place before each. Returns name -> list of run() figures."""
     results = {name: [] for name in commands}
     for round_number in range(runs + 1):
         for name, command in commands.items():
@@ -95,35 +97,40 @@ def ratios_table(tolvar, options, master, work, runs):
     for mode in SORT_MODES:
         commands[f"tolvar -s -sort={mode}"] = [tolvar, "-s", f"-sort={mode}"] + options + ["paper.bbl"]
     results = alternate(commands, master, work, runs)
-    baseline = [seconds for seconds, _ in results["cp FILE OTHER"]]
-    print(f"  {'command':<24} {'time, ms':<42} ratio to cp, same round")
-    for name, figures in results.items():
-        times = [seconds * 1000 for seconds, _ in figures]
-        line = f"  {name:<24} {spread(times)}"
-        if name != "cp FILE OTHER":
-            ratios = [seconds / base for (seconds, _), base in zip(figures, baseline)]
-            line += f"  {spread(ratios)}"
-        print(line)
+    baseline = results["cp FILE OTHER"]
+    for what, figure in (("wall", 0), ("cpu", 1)):
+        print(f"  {what + ' time, ms':<24} {'':<42} ratio to cp, same round")
+        for name, figures in results.items():
+            line = f"  {name:<24} {spread([f[figure] * 1000 for f in figures])}"
+            if name != "cp FILE OTHER":
+                line += f"  {spread([f[figure] / base[figure] for f, base in zip(figures, baseline)])}"
+            print(line)
 
 
 def startup(tolvar, options, master, work, runs):
     commands = {"unsorted": [tolvar, "-s"] + options + ["paper.bbl"],
                 "sorted": [tolvar, "-s", "-sort=py"] + options + ["paper.bbl"]}
     results = alternate(commands, master, work, runs)
-    differences = [(sorted_run[0] - unsorted_run[0]) * 1000
-                   for unsorted_run, sorted_run in zip(results["unsorted"], results["sorted"])]
-    unsorted_ms = statistics.median(seconds * 1000 for seconds, _ in results["unsorted"])
-    print(f"  small .bbl: tolvar -s {unsorted_ms:.2f} ms; -sort=py minus -s, same round, ms: "
-          f"{spread(differences)}")
+    for what, figure in (("wall", 0), ("cpu", 1)):
+        differences = [(sorted_run[figure] - unsorted_run[figure]) * 1000
+                       for unsorted_run, sorted_run in zip(results["unsorted"], results["sorted"])]
+        unsorted_ms = statistics.median(f[figure] * 1000 for f in results["unsorted"])
+        print(f"  small .bbl, {what}: tolvar -s {unsorted_ms:.2f} ms; -sort=py minus -s, same round, ms: "
+              f"{spread(differences)}")
 
 
 def peak_memory(tolvar, options, master, work):
+    """Peak resident memory, as GNU time reports it: a child started from
+    this script would count the script's own memory as well."""
     size = os.path.getsize(master)
+    report = os.path.join(work, "peak")
     for extra in ([], ["-sort=py"]):
-        peaks = [kb * 1024 for _, kb in alternate({"run": [tolvar, "-s"] + extra + options + ["paper.bbl"]},
-                                                  master, work, 1)["run"]]
+        command = ["/usr/bin/time", "-f", "%M", "-o", report, tolvar, "-s"] + extra + options + ["paper.bbl"]
+        alternate({"run": command}, master, work, 1)
+        with open(report) as kilobytes:
+            peak = int(kilobytes.read().split()[-1]) * 1024
         print(f"  {size / 1e6:.1f} MB .bbl, tolvar -s {' '.join(extra + options):<16} peak memory "
-              f"{max(peaks) / 1e6:7.1f} MB = {max(peaks) / size:.2f} x the file size")
+              f"{peak / 1e6:7.1f} MB = {peak / size:.2f} x the file size")
 
 
 def accepts_utf8(tolvar):
@@ -141,6 +148,8 @@ def main():
     tolvar = os.path.abspath(args.tolvar)
     if not shutil.which("bibtex"):
         sys.exit("bibtex is not installed")
+    if not os.access("/usr/bin/time", os.X_OK):
+        sys.exit("GNU time (/usr/bin/time) is not installed")
     if not os.access(tolvar, os.X_OK):
         sys.exit(f"no program {tolvar}; build tolvar in Release first")
 
