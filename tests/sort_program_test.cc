@@ -159,6 +159,30 @@ TEST(SortProgram, FileWithoutEntriesConvertsAsWithoutSort) {
   EXPECT_EQ(results[1], results[0]);
 }
 
+// The conversion after a sort reads the sorted .bbl as it is on disk: its
+// result is that of an unsorted run on the backup (the sorted text). With
+// CR CR LF line ends the sorted text still holds CR LF, which that reading
+// folds once more.
+TEST(SortProgram, ConvertsTheSortedFileAsReadFromDisk) {
+  for (const char* line_end : {"\n", "\r\n", "\r\r\n"}) {
+    SCOPED_TRACE(::testing::PrintToString(line_end));
+    std::string input = kHead + entry("Zhang", "Zhang San.") + entry("Li", LI " " DA ".") + kTail;
+    for (size_t at = input.find('\n'); at != std::string::npos; at = input.find('\n', at + 1)) {
+      input.replace(at, 1, line_end);
+      at += std::string(line_end).size() - 1;
+    }
+    TempDir sorted_dir;
+    write_bytes(sorted_dir.file("paper.bbl"), input);
+    ASSERT_EQ(run_program(sorted_dir, TOLVAR_PROGRAM, {"-s", "-sort=uni", "paper"}).code, 0);
+    const std::string backup = read_bytes(sorted_dir.file("paper.bbl.bak"));
+    ASSERT_LT(backup.find("{Li}"), backup.find("{Zhang}"));
+    TempDir plain_dir;
+    write_bytes(plain_dir.file("paper.bbl"), backup);
+    ASSERT_EQ(run_program(plain_dir, TOLVAR_PROGRAM, {"-s", "paper"}).code, 0);
+    EXPECT_EQ(read_bytes(sorted_dir.file("paper.bbl")), read_bytes(plain_dir.file("paper.bbl")));
+  }
+}
+
 // The first character of a name takes its surname reading from the shipped
 // dictionary: polyphonic surnames sort among the ordinary ones by that
 // reading, not by their ordinary one (given after "not").

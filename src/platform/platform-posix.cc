@@ -83,25 +83,29 @@ bool is_readable_file(const std::string& path) {
   return true;
 }
 
+// Reads straight into *contents, sized to the file; a file that grows
+// meanwhile is read to its end all the same.
 bool read_text_file(const std::string& path, std::string* contents) {
   int fd = open_regular_file(path);
   if (fd < 0) return false;
-  contents->clear();
   struct stat st;
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) contents->reserve(static_cast<size_t>(st.st_size));
-  char buffer[65536];
+  const size_t expected = ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+  contents->resize(expected + 1);  // one byte more, to see the end without another read
+  size_t size = 0;
   bool ok = true;
   while (true) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (size == contents->size()) contents->resize(size * 2);
+    ssize_t n = ::read(fd, contents->data() + size, contents->size() - size);
     if (n < 0) {
       if (errno == EINTR) continue;
       ok = false;
       break;
     }
     if (n == 0) break;
-    contents->append(buffer, static_cast<size_t>(n));
+    size += static_cast<size_t>(n);
   }
   ::close(fd);
+  contents->resize(size);
   if (ok) fold_crlf(contents);
   return ok;
 }

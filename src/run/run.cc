@@ -3,6 +3,7 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "convert/convert.h"
 #include "run/file_names.h"
@@ -211,8 +212,8 @@ bool Run::rotate_files() {
 }
 
 // Reorders the entries, makes the sorted text the .bbl (the text it came
-// from becomes the backup) and reads it back into *text. A file without
-// entries is left alone.
+// from becomes the backup) and puts in *text the sorted .bbl as reading it
+// gives it. A file without entries is left alone.
 bool Run::sort_step(std::string* text) {
   std::string messages;
   PinyinDictionary dictionary;
@@ -231,7 +232,11 @@ bool Run::sort_step(std::string* text) {
   // fold the line ends of the file a second time.
   if (entry_count == 0) return true;
   if (!write_temporary_file(sorted) || !rotate_files()) return false;
-  if (!env_.read_text_file(names_.bbl, text)) {
+  // Reading folds CR LF, so only a text without CR LF reads back as it was
+  // written; one with (from CR CR LF in the .bbl) is read back from disk.
+  if (sorted.find("\r\n") == std::string::npos) {
+    *text = std::move(sorted);
+  } else if (!env_.read_text_file(names_.bbl, text)) {
     report("Failed to open " + names_.bbl + " for reading!\n");
     return false;
   }

@@ -19,9 +19,8 @@ constexpr std::string_view kCharacterHeader = "[GBK\xB5\xA5\xD7\xD6=";
 enum class Section { kNone, kCharacters, kCompounds };
 
 // The white space of the C library's isspace in the "C" locale.
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// (tab, LF, vertical tab, form feed and CR are 9 to 13).
+bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Skips white space, then returns the word that follows (possibly empty)
 // and moves `rest` past it.
@@ -56,8 +55,8 @@ int parse_count(std::string_view text) {
 // "%c%c %s %s": the first two bytes as they are, then two words.
 void parse_character_line(std::string_view line, CharacterReadings* record) {
   std::string_view rest = line.substr(std::min<std::size_t>(2, line.size()));
-  record->ordinary = std::string(next_word(&rest));
-  record->surname = std::string(next_word(&rest));
+  record->ordinary.assign(next_word(&rest));
+  record->surname.assign(next_word(&rest));
 }
 
 // "%s %s %s": the compound surname, then the reading of each character.

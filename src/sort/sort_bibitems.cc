@@ -409,6 +409,9 @@ bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
   BibEntryTable table;
   scan_bibitems(context, input, &table);
   if (entry_count != nullptr) *entry_count = table.entries.size();
+  // The same lines come out, with at most a line end added after each
+  // piece that lacked one.
+  out->reserve(out->size() + input.size() + table.pieces.size() + table.entries.size());
   bool pending_line_end = false;
   for (const BibPiece& piece : table.pieces) {
     append_piece(input.substr(piece.text_begin, piece.text_end - piece.text_begin),
