@@ -1,6 +1,7 @@
 #include "convert/convert.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -171,9 +172,13 @@ bool replace_keywords(ConvertState& state, int c) {
   return false;
 }
 
+bool in_author_list(EntryState entry_state, bool editor_phrase) {
+  return entry_state == EntryState::label || entry_state == EntryState::authors ||
+         (entry_state == EntryState::second_block && editor_phrase);
+}
+
 bool in_author_list(const ConvertState& state) {
-  return state.entry_state == EntryState::label || state.entry_state == EntryState::authors ||
-         (state.entry_state == EntryState::second_block && state.editor_phrase);
+  return in_author_list(state.entry_state, state.editor_phrase);
 }
 
 enum class AuthorListStep {
@@ -238,12 +243,19 @@ int plain_multibyte_length(const ConvertState& state, const unsigned char* at, b
 bool scan_plain_run(ConvertState& state, bool copies_multibyte) {
   const unsigned char* const start = state.cursor;
   const unsigned char* next = start;
+  // "ditor" ahead of any character of the run is ahead of its first.
+  const bool editor_phrase =
+      state.editor_phrase || (state.last_ditor != nullptr && state.last_ditor > start);
+  const bool author_list = in_author_list(state.entry_state, editor_phrase);
   bool chinese = state.chinese_seen;
   bool control = state.in_control_word;
   int last = 0;
   for (;;) {
     const unsigned char c = *next;
-    if (state.plain_run[c]) {
+    // A blank is plain where no author list takes it and no replaced
+    // string that starts with a blank goes on with the byte after it.
+    if (state.plain_run[c] ||
+        (c == ' ' && !(chinese && author_list) && !state.follows_replaced_blank[next[1]])) {
       if (!is_ascii_letter(c)) {
         control = false;
       } else if (!control) {
@@ -261,8 +273,7 @@ bool scan_plain_run(ConvertState& state, bool copies_multibyte) {
     }
   }
   if (next == start) return false;
-  // "ditor" ahead of any character of the run is ahead of its first.
-  if (state.last_ditor != nullptr && state.last_ditor > start) state.editor_phrase = true;
+  state.editor_phrase = editor_phrase;
   state.chinese_seen = chinese;
   state.in_control_word = control;
   state.out->append(start, next - start);
@@ -487,13 +498,32 @@ void convert_line(ConvertState& state) {
   end_line(state);
 }
 
+// The replaced strings that the scan matches inside a line.
+std::array<const std::string*, 7> replaced_strings(const KeywordStrings& words) {
+  return {&words.pages_from,   &words.chapter_from,  &words.edition_from, &words.editors_from,
+          &words.editor_from,  &words.editors2_from, &words.editor2_from};
+}
+
 // Sets starts_replaced[b] for the first byte b of every non-empty replaced
 // string matched inside a line.
 void mark_replaced_first_bytes(const KeywordStrings& words, bool* starts_replaced) {
-  for (const std::string* from : {&words.pages_from, &words.chapter_from, &words.edition_from,
-                                  &words.editors_from, &words.editor_from, &words.editors2_from,
-                                  &words.editor2_from}) {
+  for (const std::string* from : replaced_strings(words)) {
     if (!from->empty()) starts_replaced[static_cast<unsigned char>((*from)[0])] = true;
+  }
+}
+
+// Marks the second bytes of the replaced strings that start with a blank
+// (every byte for one that is nothing but a blank).
+void mark_bytes_after_replaced_blank(const KeywordStrings& words, bool* follows) {
+  for (const std::string* from : replaced_strings(words)) {
+    if (from->empty() || (*from)[0] != ' ') continue;
+    if (from->size() == 1) {
+      std::fill(follows, follows + 256, true);
+      continue;
+    }
+    follows[static_cast<unsigned char>((*from)[1])] = true;
+    // Two blanks: the second may be a line end.
+    if (blank_may_be_line_end(*from) && from->size() == 2) follows['\n'] = follows['\r'] = true;
   }
 }
 
@@ -524,6 +554,7 @@ void run_pass(const Settings& settings, std::string_view input, std::string* out
   state.messages = settings.show_parse_errors ? messages : nullptr;
   mark_replaced_first_bytes(settings.words, state.starts_replaced);
   mark_plain_run_bytes(state);
+  mark_bytes_after_replaced_blank(settings.words, state.follows_replaced_blank);
   state.use_plain_runs = plain_runs;
 
   // Each line is copied into one reusable buffer that ends in a NUL, which

@@ -133,6 +133,9 @@ struct ConvertState {
   // Bytes that the scan writes unchanged whatever the state: printable
   // ASCII that starts no keyword and means nothing to the handlers.
   bool plain_run[256] = {};
+  // The second bytes of the replaced strings that start with a blank: a
+  // blank followed by none of them starts no replacement.
+  bool follows_replaced_blank[256] = {};
   // Off only to check the plain-run shortcut against byte-by-byte scanning.
   bool use_plain_runs = true;
 };

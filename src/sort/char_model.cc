@@ -1,5 +1,6 @@
 #include "sort/char_model.h"
 
+#include <cstring>
 #include <vector>
 
 #include "sort/gbk_tables.h"
@@ -71,6 +72,13 @@ void append_utf8(char32_t c, std::string* out) {
 bool is_valid_utf8(std::string_view text) {
   const CharModel utf8(Encoding::kUtf8);
   for (std::size_t at = 0; at < text.size();) {
+    // Runs of ASCII, most of a .bbl, eight bytes at a time.
+    std::uint64_t eight;
+    while (text.size() - at >= 8 &&
+           (std::memcpy(&eight, text.data() + at, 8), (eight & 0x8080808080808080u) == 0)) {
+      at += 8;
+    }
+    if (at == text.size()) break;
     const std::size_t length = utf8.char_length(text, at);
     if (length == 1 && static_cast<unsigned char>(text[at]) >= 0x80) return false;
     at += length;
