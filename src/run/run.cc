@@ -109,7 +109,7 @@ int Run::process_file() {
   std::string text;
   if (!read_unprocessed_bbl(&text)) return 1;
   if (!create_temporary_file()) return 1;
-  if (settings_.sort_mode != SortMode::kNone && !sort_step(&text)) return 1;
+  if ((settings_.sort_mode != SortMode::kNone || settings_.english_first) && !sort_step(&text)) return 1;
   std::string output;
   std::string messages;
   convert_lines(settings_, text, &output, &messages);
