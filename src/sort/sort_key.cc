@@ -260,15 +260,29 @@ std::string_view dictionary_reading(const PinyinDictionary& dictionary, const ch
   return key_reading(surname ? readings.surname : readings.ordinary);
 }
 
-// Copies a run of other text into the key, marked where its start would
-// read as a Chinese character (see kTextMark).
-void append_other_text(const CharModel& model, std::string_view run, std::string* key) {
-  const auto* p = reinterpret_cast<const unsigned char*>(run.data());
-  if (model.is_utf8() && !run.empty() &&
-      (p[0] == kMarkedLead || (run.size() >= 2 && starts_key_character(p, false)))) {
-    key->push_back(kTextMark);
+// Copies text other than a Chinese character into the key (a run of other
+// text, or a reading when `after_character`), marking every segment start
+// in it that would read as a Chinese character (see kTextMark): the run's
+// own start, and the byte after any 0x07 the text holds.
+void append_other_text(const CharModel& model, std::string_view text, std::string* key,
+                       bool after_character = false) {
+  if (!model.is_utf8()) {
+    key->append(text);
+    return;
   }
-  key->append(run);
+  for (size_t begin = 0;;) {
+    const size_t end = std::min(text.find(kSegmentSeparator, begin), text.size());
+    const std::string_view piece = text.substr(begin, end - begin);
+    const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
+    if (!(begin == 0 && after_character) && !piece.empty() &&
+        (p[0] == kMarkedLead || (piece.size() >= 2 && starts_key_character(p, false)))) {
+      key->push_back(kTextMark);
+    }
+    key->append(piece);
+    if (end == text.size()) return;
+    key->push_back(kSegmentSeparator);
+    begin = end + 1;
+  }
 }
 
 }  // namespace
@@ -362,10 +376,10 @@ void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, 
                    first_character ? find_compound(model, dictionary, body, i, length) : nullptr) {
       const size_t second = chinese_at(model, body, i + length);
       append_key_character(model, bytes_at(body, i), length, key);
-      key->append(key_reading(compound->first_reading));
+      append_other_text(model, key_reading(compound->first_reading), key, true);
       key->push_back(kSegmentSeparator);
       append_key_character(model, bytes_at(body, i + length), second, key);
-      key->append(key_reading(compound->second_reading));
+      append_other_text(model, key_reading(compound->second_reading), key, true);
       i += length + second;
       first_character = false;
     } else if (starts_with_folded(body, i + length, kPinyinMacro)) {
@@ -373,13 +387,14 @@ void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, 
       append_key_character(model, bytes_at(body, i), length, key);
       const size_t begin = i + length + kPinyinMacro.size();
       const size_t close = std::min(body.find('}', begin), body.size());
-      key->append(body, begin, close - begin);
+      append_other_text(model, body.substr(begin, close - begin), key, true);
       i = close == body.size() ? close : close + 1;
     } else {
       const size_t at = key->size();
       append_key_character(model, bytes_at(body, i), length, key);
       if (key->size() - at == 2) {
-        key->append(dictionary_reading(dictionary, key->data() + at, first_character));
+        append_other_text(model, dictionary_reading(dictionary, key->data() + at, first_character), key,
+                          true);
       }
       first_character = false;
       i += length;
