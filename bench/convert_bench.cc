@@ -7,14 +7,17 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "convert/cjk_output.h"
 #include "convert/convert.h"
+#include "sort/char_model.h"
 #include "run/settings.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: convert_bench input.bbl output.bbl\n";
+  const bool utf8 = argc == 4 && std::string_view(argv[3]) == "utf8";
+  if (argc != 3 && !utf8) {
+    std::cerr << "usage: convert_bench input.bbl output.bbl [utf8]\n";
     return 1;
   }
   using clock = std::chrono::steady_clock;
@@ -28,6 +31,16 @@ int main(int argc, char** argv) {
   settings.words.and_ = ",~";
   settings.words.and_label = ",~";
   tolvar::append_label_cjk_char(false, 0xB5, 0xC8, &settings.words.etal_label);
+  if (utf8) {
+    // The UTF-8 run's strings: the defaults converted, label forms plain.
+    settings.encoding = tolvar::Encoding::kUtf8;
+    for (std::string* word : {&settings.words.etal, &settings.words.in, &settings.words.pages,
+                              &settings.words.edition, &settings.words.editors,
+                              &settings.words.editors2}) {
+      *word = tolvar::gbk_to_utf8(*word);
+    }
+    settings.words.etal_label = settings.words.etal;
+  }
 
   const auto converted_at = clock::now();
   const std::clock_t cpu_start = std::clock();

@@ -7,12 +7,16 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out="$root/build-fuzz"
 mkdir -p "$out/corpus"
+# The GBK tables the character model reads are generated from data/.
+cmake -DDATA_DIR="$root/data" -DOUTPUT_DIR="$out/generated" -P "$root/data/generate_tables.cmake"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I"$root/src" \
+  -I"$root/src" -I"$out/generated" \
   "$root/fuzz/convert_fuzz.cc" \
   "$root/src/convert/author_list.cc" \
   "$root/src/convert/cjk_output.cc" \
   "$root/src/convert/convert.cc" \
   "$root/src/convert/tex_reader.cc" \
+  "$root/src/sort/char_model.cc" \
+  "$root/src/sort/gbk_tables.cc" \
   -o "$out/convert_fuzz"
 echo "built $out/convert_fuzz"

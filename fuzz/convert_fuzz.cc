@@ -39,6 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.words.etal = "%\r";
     settings.words.in = "\xB5";
   }
+  if (flags & 32) {
+    // UTF-8 text, with the replacing strings in UTF-8 (等, 发表于: ).
+    settings.encoding = tolvar::Encoding::kUtf8;
+    settings.words.etal = settings.words.etal_label = "\xE7\xAD\x89";
+    settings.words.in = "\xE5\x8F\x91\xE8\xA1\xA8\xE4\xBA\x8E: ";
+  }
   const std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
   std::string out;
   std::string messages;

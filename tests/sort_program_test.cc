@@ -159,6 +159,58 @@ TEST(SortProgram, FileWithoutEntriesConvertsAsWithoutSort) {
   EXPECT_EQ(results[1], results[0]);
 }
 
+// The first character of a name takes its surname reading from the shipped
+// dictionary: polyphonic surnames sort among the ordinary ones by that
+// reading, not by their ordinary one (given after "not").
+TEST(SortProgram, PolyphonicSurnamesSortByTheirSurnameReading) {
+  const struct {
+    const char* cite;  // the citation key: the surname reading
+    const char* surname;
+  } in_pinyin_order[] = {
+      {"bai2", "\xB0\xD7"},    // 白
+      {"bi4", "\xC3\xD8"},     // 秘, not mi4
+      {"chen2", "\xB3\xC2"},   // 陈
+      {"dong3", "\xB6\xAD"},   // 董
+      {"feng2", "\xB7\xEB"},   // 冯
+      {"fu2", "\xE5\xB5"},     // 宓, not mi4
+      {"hong2", "\xBA\xE9"},   // 洪
+      {"jiang1", "\xBD\xAD"},  // 江
+      {"jin1", "\xBD\xF0"},    // 金
+      {"jue2", "\xBD\xC7"},    // 角, not jiao3
+      {"kong3", "\xBF\xD7"},   // 孔
+      {"kuo4", "\xCA\xCA"},    // 适, not shi4
+      {"ma3", "\xC2\xED"},     // 马
+      {"nian2", "\xD5\xB3"},   // 粘, not zhan1
+      {"niu2", "\xC5\xA3"},    // 牛
+      {"pan1", "\xC5\xCB"},    // 潘
+      {"pi2", "\xDE\xAC"},     // 蕃, not bo1
+      {"sun1", "\xCB\xEF"},    // 孙
+      {"wang2", "\xCD\xF5"},   // 王
+      {"xia4", "\xCF\xC4"},    // 夏
+      {"xian3", "\xCF\xB4"},   // 洗, not xi3
+      {"xie4", "\xD0\xBB"},    // 谢
+      {"xing3", "\xCA\xA1"},   // 省, not sheng3
+      {"yang2", "\xD1\xEE"},   // 杨
+      {"zang4", "\xB2\xD8"},   // 藏, not cang2
+      {"zhai4", "\xBC\xC0"},   // 祭, not ji4
+      {"zhao4", "\xD5\xD4"},   // 赵
+      {"zhou1", "\xD6\xDC"},   // 周
+  };
+  std::string body;  // in reverse order, each name the surname and 明
+  std::vector<std::string> expected;
+  for (const auto& row : in_pinyin_order) {
+    body = entry(row.cite, std::string(row.surname) + "\xC3\xF7") + body;
+    expected.push_back(row.cite);
+  }
+  TempDir dir;
+  write_bytes(dir.file("paper.bbl"), kHead + body + kTail);
+  const Result result = run_program(dir, TOLVAR_PROGRAM, {"-s", "-sort=py", "paper"});
+  EXPECT_EQ(result.code, 0) << result.err;
+  const std::string sorted = read_bytes(dir.file("paper.bbl.bak"));
+  ASSERT_EQ(sorted.rfind(kHead, 0), 0u);
+  EXPECT_EQ(citation_order(sorted.substr(kHead.size())), expected);
+}
+
 // A copy of the program with no GBK2py.inf beside it or anywhere it looks.
 class WithoutDictionary : public ::testing::Test {
  protected:

@@ -16,15 +16,18 @@ for entry in "${DEBIAN_SOURCES[@]}"; do
   installed=$(dpkg-query -W -f='${Version}' "$package" 2>/dev/null || true)
   [ "$installed" = "$version" ] || skip "$package $version is not installed (found '${installed}')"
 done
-installed=$(node -p "require('$PINYIN_PRO/package.json').version" 2>/dev/null || true)
-[ "$installed" = "$PINYIN_PRO_VERSION" ] ||
-  skip "pinyin-pro $PINYIN_PRO_VERSION is not installed in $PINYIN_PRO (found '${installed}')"
+for entry in "pinyin-pro $PINYIN_PRO_VERSION $PINYIN_PRO" "pinyin $PINYIN_VERSION $PINYIN"; do
+  read -r package version dir <<<"$entry"
+  installed=$(node -p "require('$dir/package.json').version" 2>/dev/null || true)
+  [ "$installed" = "$version" ] ||
+    skip "$package $version is not installed in $dir (found '${installed}')"
+done
 
 export PYTHONDONTWRITEBYTECODE=1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 python3 "$TOOLS_DIR/gbk_tables.py" "$scratch"
-python3 "$TOOLS_DIR/pinyin_dictionary.py" --pinyin-pro "$PINYIN_PRO" "$scratch/GBK2py.inf"
+python3 "$TOOLS_DIR/pinyin_dictionary.py" --pinyin-pro "$PINYIN_PRO" --pinyin "$PINYIN" "$scratch/GBK2py.inf"
 status=0
 for file in gbk-unicode.txt gbk-strokes.txt GBK2py.inf; do
   if cmp -s "$DATA_DIR/$file" "$scratch/$file"; then

@@ -6,12 +6,15 @@ Sources (see data/README.md for versions, licences and every rule):
     Debian unicode-data);
   - the npm package pinyin-pro: its character dictionary (fallback) and its
     surname dictionary (surname readings, compound surnames);
+  - the npm package pinyin: its one-character surname dictionary (surname
+    readings, beside pinyin-pro's);
   - rime terra_pinyin (/usr/share/rime-data/terra_pinyin.dict.yaml, Debian
     rime-data-terra-pinyin) as the last fallback.
 
-Usage: tools/pinyin_dictionary.py [--pinyin-pro DIR] [--report] [OUTPUT_FILE]
-  DIR is the installed pinyin-pro package (default tools/node_modules/pinyin-pro,
-  or $PINYIN_PRO); OUTPUT_FILE defaults to data/GBK2py.inf.
+Usage: tools/pinyin_dictionary.py [--pinyin-pro DIR] [--pinyin DIR] [--report] [OUTPUT_FILE]
+  The DIRs are the installed packages (default tools/node_modules/pinyin-pro and
+  tools/node_modules/pinyin, or $PINYIN_PRO and $PINYIN); OUTPUT_FILE defaults
+  to data/GBK2py.inf.
 """
 
 import argparse
@@ -29,8 +32,24 @@ UNIHAN_READINGS = "/usr/share/unicode/Unihan_Readings.txt.bz2"
 TERRA_PINYIN = "/usr/share/rime-data/terra_pinyin.dict.yaml"
 EQUIVALENT_IDEOGRAPHS = "/usr/share/unicode/EquivalentUnifiedIdeograph.txt"
 
-# Surname readings that pinyin-pro's surname dictionary lacks.
-HAND_SET_SURNAMES = {"种": "chong2", "尉": "yu4", "长": "chang2"}
+# Surname readings that neither surname dictionary (pinyin-pro's, pinyin's)
+# has; data/README.md gives the reason for each. Each must be a reading that
+# Unihan gives the character from a published dictionary.
+HAND_SET_SURNAMES = {
+    "种": "chong2", "尉": "yu4", "长": "chang2",
+    "秘": "bi4", "粘": "nian2", "祭": "zhai4", "角": "jue2", "蕃": "pi2",
+    "藏": "zang4", "省": "xing3", "洗": "xian3", "适": "kuo4", "宓": "fu2",
+}
+
+# Hand-set readings that replace what a surname dictionary gives: both
+# sources give 宓 its ordinary reading mi4, but 通用规范汉字字典 reads the
+# surname fú (宓子贱), and a sort by it is what users of the surname ask for.
+HAND_SET_OVER_SOURCES = {"宓"}
+
+# The characters whose surname reading pinyin-pro and pinyin give differently,
+# with the reading kept (data/README.md says why). The build stops on a
+# disagreement that is not here, so that a new source version gets looked at.
+SURNAME_DISAGREEMENTS = {"任": "ren2", "纪": "ji3", "訾": "zi1", "盖": "ge3", "隗": "wei3"}
 
 # Compound surnames that pinyin-pro's list lacks, appended after it.
 HAND_SET_COMPOUNDS = [("单于", "chan2", "yu2")]
@@ -59,8 +78,22 @@ def toneless(reading):
     return reading.rstrip("12345")
 
 
+def dictionary_readings(value):
+    """The readings of a kTGHZ2013, kXHC1983 or kHanyuPinyin value
+    ("019.040:bì 250.170:mì", "42601.070:mì,bì,bié"), in order."""
+    readings = []
+    for entry in value.split():
+        for syllable in entry.split(":")[1].split(","):
+            reading = tone_digits(syllable)
+            if reading not in readings:
+                readings.append(reading)
+    return readings
+
+
 def read_unihan():
-    mandarin, tghz = {}, {}
+    """Returns (kMandarin first readings, kTGHZ2013 readings, the readings of
+    every published dictionary Unihan cites)."""
+    mandarin, tghz, published = {}, {}, {}
     with bz2.open(UNIHAN_READINGS, "rt", encoding="utf-8") as f:
         for line in f:
             if line.startswith("#") or not line.strip():
@@ -71,14 +104,10 @@ def read_unihan():
                 # The first value is the mainland reading.
                 mandarin[char] = tone_digits(value.split()[0])
             elif field == "kTGHZ2013":
-                readings = []
-                for entry in value.split():
-                    for syllable in entry.split(":")[1].split(","):
-                        reading = tone_digits(syllable)
-                        if reading not in readings:
-                            readings.append(reading)
-                tghz[char] = readings
-    return mandarin, tghz
+                tghz[char] = dictionary_readings(value)
+            if field in ("kTGHZ2013", "kXHC1983", "kHanyuPinyin"):
+                published.setdefault(char, set()).update(dictionary_readings(value))
+    return mandarin, tghz, published
 
 
 def read_pinyin_pro(package):
@@ -97,6 +126,53 @@ def read_pinyin_pro(package):
         else:
             compounds.append((word, syllables[0], syllables[1]))
     return readings, surnames, compounds
+
+
+def read_pinyin_surnames(package):
+    """Returns the one-character surname dictionary of the npm package pinyin."""
+    script = os.path.join(TOOLS, "pinyin_surnames_export.mjs")
+    out = subprocess.run(["node", script, package], check=True, capture_output=True,
+                         encoding="utf-8").stdout
+    surnames = {}
+    for line in out.splitlines():
+        _, name, reading = line.split("\t")
+        surnames[name] = tone_digits(reading)
+    return surnames
+
+
+def surname_readings(pro_surnames, pinyin_surnames, published):
+    """The one-character surname readings: pinyin-pro's and pinyin's where
+    they agree or only one has the character, SURNAME_DISAGREEMENTS where
+    they differ, then HAND_SET_SURNAMES. Returns (readings, the disagreements
+    as (character, pinyin-pro's, pinyin's, kept))."""
+    surnames = dict(pro_surnames)
+    disagreements, problems = [], []
+    for char, reading in pinyin_surnames.items():
+        if char not in pro_surnames or pro_surnames[char] == reading:
+            surnames[char] = reading
+            continue
+        kept = SURNAME_DISAGREEMENTS.get(char)
+        if kept not in (pro_surnames[char], reading):
+            problems.append(f"{char}: pinyin-pro reads {pro_surnames[char]}, pinyin {reading}, "
+                            f"and SURNAME_DISAGREEMENTS keeps {kept}")
+            continue
+        surnames[char] = kept
+        disagreements.append((char, pro_surnames[char], reading, kept))
+    for char in SURNAME_DISAGREEMENTS:
+        if pro_surnames.get(char, pinyin_surnames.get(char)) == pinyin_surnames.get(char, pro_surnames.get(char)):
+            problems.append(f"{char}: in SURNAME_DISAGREEMENTS, but the sources do not disagree")
+    for char, reading in HAND_SET_SURNAMES.items():
+        in_sources = char in pro_surnames or char in pinyin_surnames
+        if in_sources != (char in HAND_SET_OVER_SOURCES):
+            problems.append(f"{char}: hand-set {reading}; a surname dictionary has it "
+                            "unless HAND_SET_OVER_SOURCES lists it, and has it if it does")
+        if reading not in published.get(char, ()):
+            problems.append(f"{char}: hand-set {reading} is not among its dictionary readings "
+                            f"{sorted(published.get(char, ()))}")
+        surnames[char] = reading
+    if problems:
+        raise SystemExit("surname readings:\n  " + "\n  ".join(problems))
+    return surnames, disagreements
 
 
 def read_terra_pinyin():
@@ -181,14 +257,14 @@ def direct_reading(char, mandarin, tghz, pinyin_pro, terra):
     return "", "none"
 
 
-def build(package, report):
+def build(package, pinyin_package, report):
     table = gbk_tables.unicode_table()
-    mandarin, tghz = read_unihan()
+    mandarin, tghz, published = read_unihan()
     pinyin_pro, pro_surnames, pro_compounds = read_pinyin_pro(package)
+    pinyin_surnames = read_pinyin_surnames(pinyin_package)
     terra = read_terra_pinyin()
     equivalents = read_equivalent_ideographs()
-    surnames = dict(pro_surnames)
-    surnames.update(HAND_SET_SURNAMES)
+    surnames, disagreements = surname_readings(pro_surnames, pinyin_surnames, published)
     compounds = pro_compounds + HAND_SET_COMPOUNDS
 
     lines = []
@@ -197,6 +273,7 @@ def build(package, report):
              "surname differs": 0}
     unread = []
     derived = []
+    differing = []
     for lead, trail in gbk_tables.gbk_codes():
         code = bytes([lead, trail])
         point = gbk_tables.real_code_point(lead, trail, table)
@@ -217,7 +294,9 @@ def build(package, report):
         if char in mandarin:
             stats["kMandarin known"] += 1
             stats["kMandarin agrees"] += toneless(reading) == toneless(mandarin[char])
-        stats["surname differs"] += surname != reading
+        if surname != reading:
+            stats["surname differs"] += 1
+            differing.append(f"{char} {reading} {surname}")
         lines.append(code + f" {reading} {surname}\n".encode("ascii"))
 
     header = [
@@ -243,6 +322,10 @@ def build(package, report):
             share = 100.0 * stats["kMandarin agrees"] / stats["kMandarin known"]
             print(f"agreement with kMandarin (tone-insensitive): {share:.2f} %", file=sys.stderr)
         print(f"compound surnames: {len(compounds)}", file=sys.stderr)
+        print("surname reading differs (ordinary, surname): " + ", ".join(differing), file=sys.stderr)
+        for char, pro, other, kept in disagreements:
+            print(f"surname dictionaries disagree: {char} pinyin-pro {pro}, pinyin {other}, kept {kept}",
+                  file=sys.stderr)
         for line in derived:
             print(f"reading of the equivalent ideograph: {line}", file=sys.stderr)
         for line in unread:
@@ -254,10 +337,12 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--pinyin-pro", default=os.environ.get(
         "PINYIN_PRO", os.path.join(TOOLS, "node_modules", "pinyin-pro")))
+    parser.add_argument("--pinyin", default=os.environ.get(
+        "PINYIN", os.path.join(TOOLS, "node_modules", "pinyin")))
     parser.add_argument("--report", action="store_true")
     parser.add_argument("output", nargs="?", default=os.path.join(TOOLS, "..", "data", "GBK2py.inf"))
     args = parser.parse_args()
-    data = build(args.pinyin_pro, args.report)
+    data = build(args.pinyin_pro, args.pinyin, args.report)
     with open(args.output, "wb") as f:
         f.write(data)
     return 0

@@ -56,7 +56,8 @@ int reemit_look_ahead(ConvertState& state, const LookAhead& ahead) {
 }
 
 bool use_label_forms(const ConvertState& state) {
-  return state.entry_state == EntryState::label && !state.settings->cjk;
+  return state.entry_state == EntryState::label && !state.settings->cjk &&
+         !state.model.is_utf8();
 }
 
 void write_and(ConvertState& state) {

@@ -189,6 +189,65 @@ void write_gbk_char(ConvertState& state, int lead, bool label_form, const char* 
   }
 }
 
+void report_bad_utf8(ConvertState& state, const unsigned char* bytes, int count) {
+  if (state.messages == nullptr) return;
+  begin_parse_message(state, "An invalid UTF-8 character is found");
+  for (int k = 0; k < count; ++k) append_caret_hex(state.messages, bytes[k]);
+  *state.messages += '\n';
+}
+
+// Sets the flags for a complete UTF-8 character: Chinese text, or a letter
+// that ends it.
+void note_utf8_char(ConvertState& state, const unsigned char* bytes, int length) {
+  const char32_t c = state.model.code_point(bytes, static_cast<std::size_t>(length));
+  if (CharModel::is_chinese_code_point(c)) {
+    state.chinese_seen = true;
+  } else if (is_non_ascii_letter(c) && !state.in_control_word) {
+    state.chinese_seen = false;
+  }
+}
+
+}  // namespace
+
+int read_utf8_rest(ConvertState& state, unsigned char* bytes, int* breaking) {
+  *breaking = -1;
+  const int length = state.model.expected_length(bytes[0]);
+  for (int k = 1; k < length; ++k) {
+    // A broken caret sequence is left for the scan, which reports it and
+    // keeps its text.
+    if (*state.cursor == '^' && !starts_caret_sequence(state.cursor)) return -k;
+    const int next = read_tex_char(state);
+    if (!state.model.is_continuation(bytes[0], k, static_cast<unsigned char>(next))) {
+      // Not part of this character: it is read again as a character of its own.
+      state.cursor = state.read_start;
+      *breaking = next;
+      return -k;
+    }
+    bytes[k] = static_cast<unsigned char>(next);
+  }
+  return length;
+}
+
+namespace {
+
+// Writes a UTF-8 character that starts with `lead` (a lead byte, or a byte
+// that starts no character). A sequence that is not UTF-8 is reported and
+// copied as it stands, never dropped; the byte that broke it is read again.
+void write_utf8_char(ConvertState& state, int lead) {
+  unsigned char bytes[5] = {static_cast<unsigned char>(lead)};
+  int breaking = -1;
+  const int length = state.model.is_lead(bytes[0]) ? read_utf8_rest(state, bytes, &breaking) : -1;
+  if (length > 0) {
+    note_utf8_char(state, bytes, length);
+    state.out->append(bytes, static_cast<std::size_t>(length));
+    return;
+  }
+  state.out->append(bytes, static_cast<std::size_t>(-length));
+  int shown = -length;
+  if (breaking >= 0) bytes[shown++] = static_cast<unsigned char>(breaking);
+  report_bad_utf8(state, bytes, shown);
+}
+
 }  // namespace
 
 void convert_label_char(ConvertState& state) {
@@ -215,12 +274,19 @@ void convert_label_char(ConvertState& state) {
 
 void copy_char(ConvertState& state) {
   const int c = state.current;
-  // A GBK character whose trail byte TeX or BibTeX cannot take raw comes
-  // as the triple the CJK preprocessor writes; it passes as it stands.
-  if (c == 0x7F && copy_triple(state)) return;
-  if (is_gbk_lead(c)) {
-    write_gbk_char(state, c, /*label_form=*/false, "A wrong CJK character is found");
-    return;
+  if (state.model.is_utf8()) {
+    if (c >= 0x80) {
+      write_utf8_char(state, c);
+      return;
+    }
+  } else {
+    // A GBK character whose trail byte TeX or BibTeX cannot take raw comes
+    // as the triple the CJK preprocessor writes; it passes as it stands.
+    if (c == 0x7F && copy_triple(state)) return;
+    if (is_gbk_lead(c)) {
+      write_gbk_char(state, c, /*label_form=*/false, "A wrong CJK character is found");
+      return;
+    }
   }
   if (is_line_stop(state, c)) {
     keep_consumed_stop(state);

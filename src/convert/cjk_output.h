@@ -36,7 +36,16 @@ bool reemit_label_triple(ConvertState& state);
 // reported and dropped; state.current then becomes the byte after it.
 void convert_label_char(ConvertState& state);
 
-// Writes state.current as a raw byte or a raw GBK pair. A bad lead byte is
+// With bytes[0] a UTF-8 lead byte just read: reads the rest of its
+// character into bytes[1..] and returns its length. When the bytes are
+// not UTF-8, returns minus the number of bytes that belong to the broken
+// sequence (bytes[0] included) and leaves the byte that broke it unread,
+// its value in *breaking (-1 for none: the line's end or a broken caret
+// sequence, which the scan meets next).
+int read_utf8_rest(ConvertState& state, unsigned char* bytes, int* breaking);
+
+// Writes state.current as a raw byte or a raw GBK pair, or in UTF-8 runs a
+// whole UTF-8 character. A bad lead byte is
 // reported and dropped; state.current then becomes the byte after it.
 void copy_char(ConvertState& state);
 

@@ -202,13 +202,40 @@ AuthorListStep handle_author_list(ConvertState& state) {
   return AuthorListStep::handed_back;
 }
 
+// The length of the character at `at` when it can be copied as it stands
+// in a plain run, and 0 otherwise (a GBK pair whose trail byte TeX or the
+// label scan treats specially, a byte that starts no valid character).
+// Updates *chinese as writing it would.
+int plain_multibyte_length(const ConvertState& state, const unsigned char* at, bool* chinese) {
+  if (!state.model.is_utf8()) {
+    const unsigned char trail = at[1];
+    if (!is_gbk_lead(at[0]) || !is_gbk_trail(trail) || is_tex_special_trail(trail) ||
+        trail == state.stop_char) {
+      return 0;
+    }
+    *chinese = true;
+    return 2;
+  }
+  const int length = state.model.expected_length(at[0]);
+  if (length == 1) return 0;
+  for (int k = 1; k < length; ++k) {
+    if (!state.model.is_continuation(at[0], k, at[k])) return 0;
+  }
+  const char32_t c = state.model.code_point(at, static_cast<std::size_t>(length));
+  // A letter's effect depends on the control-word flag: it takes the
+  // one-character road.
+  if (is_non_ascii_letter(c)) return 0;
+  if (CharModel::is_chinese_code_point(c)) *chinese = true;
+  return length;
+}
+
 // Plain ASCII bytes, and GBK pairs where characters are copied raw, take
 // the same road through the scan one by one: no keyword starts with them,
 // the author-list handlers ignore them, and they are written unchanged.
 // A run of them is scanned in one go. Returns false when there is none.
 //
 // This function is performance-critical; please benchmark any changes.
-bool scan_plain_run(ConvertState& state, bool copies_gbk) {
+bool scan_plain_run(ConvertState& state, bool copies_multibyte) {
   const unsigned char* const start = state.cursor;
   const unsigned char* next = start;
   bool chinese = state.chinese_seen;
@@ -224,12 +251,11 @@ bool scan_plain_run(ConvertState& state, bool copies_gbk) {
       }
       last = c;
       ++next;
-    } else if (copies_gbk && is_gbk_lead(c) && !state.starts_replaced[c]) {
-      const unsigned char trail = next[1];
-      if (!is_gbk_trail(trail) || is_tex_special_trail(trail) || trail == state.stop_char) break;
-      chinese = true;
+    } else if (copies_multibyte && c >= 0x80 && !state.starts_replaced[c]) {
+      const int length = plain_multibyte_length(state, next, &chinese);
+      if (length == 0) break;
       last = c;
-      next += 2;
+      next += length;
     } else {
       break;
     }
@@ -290,10 +316,22 @@ void scan_line(ConvertState& state) {
   state.scan_start = state.cursor;
   state.current = *state.cursor;
   if (state.current == 0) return;
-  const bool converts_label = state.entry_state == EntryState::label && !state.settings->cjk;
+  const bool converts_label = state.entry_state == EntryState::label && !state.settings->cjk &&
+                              !state.model.is_utf8();
   while (!is_stop_or_line_end(state, state.current)) {
     if (!scan_char(state, converts_label) || state.current == 0) return;
   }
+}
+
+// Whether `c`, just read, starts a Chinese character: in GBK any lead
+// byte; in UTF-8 a whole character that is Chinese.
+bool starts_chinese_char(ConvertState& state, int c) {
+  if (!state.model.is_utf8()) return is_gbk_lead(c);
+  if (!state.model.is_lead(static_cast<unsigned char>(c))) return false;
+  unsigned char bytes[4] = {static_cast<unsigned char>(c)};
+  int breaking;
+  const int length = read_utf8_rest(state, bytes, &breaking);
+  return length > 0 && state.model.is_chinese(bytes, static_cast<std::size_t>(length));
 }
 
 // A first-block line decides, by its first GBK character, whether the
@@ -303,7 +341,7 @@ void pre_scan_first_block(ConvertState& state) {
   while (*state.cursor != 0 && *state.cursor != '\n' && *state.cursor != '\r') {
     const int c = read_tex_char(state);
     if (c == -1) break;
-    if (is_gbk_lead(c)) {
+    if (starts_chinese_char(state, c)) {
       state.entry_is_chinese = true;
       break;
     }
@@ -481,6 +519,7 @@ void run_pass(const Settings& settings, std::string_view input, std::string* out
 
   ConvertState state;
   state.settings = &settings;
+  state.model = CharModel(settings.encoding);
   state.out = &output;
   state.messages = settings.show_parse_errors ? messages : nullptr;
   mark_replaced_first_bytes(settings.words, state.starts_replaced);

@@ -72,6 +72,8 @@ class PassOutput {
 
 struct ConvertState {
   const Settings* settings = nullptr;
+  // GBK or UTF-8, from the settings.
+  CharModel model;
   PassOutput* out = nullptr;
   // Where parse-error messages go; null while they are not shown.
   std::string* messages = nullptr;
@@ -141,6 +143,13 @@ void convert_lines_byte_by_byte(const Settings& settings, std::string_view input
                                 std::string* out, std::string* messages);
 
 inline bool is_gbk_lead(int c) { return c >= 0x81 && c <= 0xFE; }
+
+// A letter outside ASCII (Latin with accents, Greek, Cyrillic): like an
+// ASCII letter, it ends Chinese text. Other symbols leave it as it was.
+inline bool is_non_ascii_letter(char32_t c) {
+  return (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || (c >= 0x370 && c <= 0x52F) ||
+         (c >= 0x1E00 && c <= 0x1FFF);
+}
 inline bool is_gbk_trail(int c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
 inline bool is_ascii_letter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 inline bool is_ascii_digit(int c) { return c >= '0' && c <= '9'; }

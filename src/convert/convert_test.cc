@@ -214,6 +214,62 @@ TEST(ConvertLinesTest, SpecialTrailBytesOutsideLabels) {
   expect_pass(cjk_label, std::size(cjk_label), finished_settings(false, true));
 }
 
+// UTF-8 text: 张三, 李四, 王五, 等, 中文标题, and the default replacing
+// strings in UTF-8.
+#define U_ZHANGSAN "\xE5\xBC\xA0\xE4\xB8\x89"
+#define U_LISI "\xE6\x9D\x8E\xE5\x9B\x9B"
+#define U_WANGWU "\xE7\x8E\x8B\xE4\xBA\x94"
+#define U_DENG "\xE7\xAD\x89"
+#define U_BIAOTI "\xE4\xB8\xAD\xE6\x96\x87\xE6\xA0\x87\xE9\xA2\x98"
+#define U_FABIAOYU "\xE5\x8F\x91\xE8\xA1\xA8\xE4\xBA\x8E: "
+#define U_BIANZHE "~(\xE7\xBC\x96\xE8\x80\x85)"
+
+Settings utf8_settings() {
+  Settings settings = finished_settings(true);
+  settings.encoding = Encoding::kUtf8;
+  settings.words.etal = settings.words.etal_label = U_DENG;
+  settings.words.in = U_FABIAOYU;
+  settings.words.editors = settings.words.editors2 = U_BIANZHE;
+  return settings;
+}
+
+// The same pass over UTF-8: labels keep their characters, Chinese is what
+// the CJK blocks hold, and bytes that are not UTF-8 are kept.
+TEST(ConvertLinesTest, Utf8Text) {
+  const std::string head = "\\bibitem{k}\nA.\n\\newblock " U_BIAOTI ".\n";
+  const PassCase cases[] = {
+      {"worked example",
+       "\\bibitem[" U_ZHANGSAN " and " U_LISI "(2005)]{zhang05}\n" U_ZHANGSAN " and " U_LISI ".\n"
+       "\\newblock " U_BIAOTI ".\n  \\newblock In " U_WANGWU ", editor, 2005.\n",
+       "\\bibitem[" U_ZHANGSAN ",~" U_LISI "(2005)]{zhang05}\n" U_ZHANGSAN ",~" U_LISI ".\n"
+       "\\newblock " U_BIAOTI ".\n\\newblock " U_FABIAOYU U_WANGWU U_BIANZHE ", 2005.%\n"},
+      {"accented Latin is not Chinese", "\\bibitem{k}\nM\xC3\xBCller and Smith, \xC3\x89mile et al.\n",
+       "\\bibitem{k}\nM\xC3\xBCller and Smith, \xC3\x89mile et al.\n"},
+      {"an accented letter after a Chinese name ends Chinese text",
+       "\\bibitem{k}\n" U_ZHANGSAN "\xC3\xA9 and x\n", "\\bibitem{k}\n" U_ZHANGSAN "\xC3\xA9 and x\n"},
+      {"extension B and full-width punctuation are Chinese",
+       "\\bibitem{k}\n\xF0\xA0\xAE\xB7 et al.\n" U_LISI "\xEF\xBC\x8C and x\n",
+       "\\bibitem{k}\n\xF0\xA0\xAE\xB7" U_DENG "\n" U_LISI "\xEF\xBC\x8C,~x\n"},
+      {"percent after Chinese; an English second block untouched",
+       head + "\\newblock " U_WANGWU "\n\\bibitem{e}\nA.\n\\newblock T.\n\\newblock In X, 2 edition\n",
+       head + "\\newblock " U_WANGWU "%\n\\bibitem{e}\nA.\n\\newblock T.\n\\newblock In X, 2 edition\n"},
+      {"bytes that are not UTF-8 are kept",
+       "\\bibitem{k}\n" U_ZHANGSAN " \xE5\xBC and \x80\xC0\xE5^^ \xF0\xA0\n",
+       "\\bibitem{k}\n" U_ZHANGSAN "~\xE5\xBC,~\x80\xC0\xE5^^ \xF0\xA0\n"},
+      {"no triples, no label forms", "\\bibitem[\x7f\x85\x7f" "94\x7f " U_ZHANGSAN "]{k}\n",
+       "\\bibitem[\x7f\x85\x7f" "94\x7f " U_ZHANGSAN "]{k}\n"},
+  };
+  expect_pass(cases, std::size(cases), utf8_settings());
+}
+
+TEST(ConvertLinesTest, Utf8MessagesForBrokenCharacters) {
+  std::string messages;
+  convert("\\bibitem{k}\n\xE5\xBC x\n\x80\n", utf8_settings(), &messages);
+  EXPECT_EQ(messages,
+            "An invalid UTF-8 character is found:\n\tLine 2: ... ^^e5^^bc^^20\n"
+            "An invalid UTF-8 character is found:\n\tLine 3: ... ^^80\n");
+}
+
 TEST(ConvertLinesTest, EtAlAfterCommaInEveryAuthorList) {
   const PassCase cases[] = {
       {"author line", "\\bibitem{k}\n" ZHANGSAN ", " LISI ", " WANGWU ", et~al.\n",

@@ -105,6 +105,10 @@ CommandLine parse_command_line(const std::vector<std::string>& args, Settings* s
       settings->visible = true;
     } else if (equals_nocase(arg, "-cjk")) {
       settings->cjk = true;
+    } else if (equals_nocase(arg, "-utf8")) {
+      settings->encoding = Encoding::kUtf8;
+    } else if (equals_nocase(arg, "-english-first")) {
+      settings->english_first = true;
     } else if (equals_nocase(arg, "-dispcjk")) {
       result.action = CommandAction::kShowCjk;
       return result;
@@ -168,6 +172,16 @@ std::string usage_text() {
          "\t-cjk\t\t CJK support (see below) are used\n"
          "\t-dispcjk\t display CJK support commands only\n"
          "\t-strings\t display commands on redefinable strings\n";
+}
+
+std::string help_text() {
+  return usage_text() +
+         "\t-utf8\t\t the .bbl is UTF-8 (XeLaTeX, LuaLaTeX with ctex or xeCJK):\n"
+         "\t\t\t Chinese keywords and sorting in UTF-8, labels kept as they are\n"
+         "\t-english-first\t put the entries whose author is not Chinese before\n"
+         "\t\t\t the Chinese ones (with or without -sort)\n"
+         "\t--help\t\t display this text\n"
+         "\t--version\t display the version line\n";
 }
 
 std::string strings_help() {

@@ -17,7 +17,7 @@ enum class CommandAction {
   kRun,          // process the file (or print the usage when there is none)
   kShowStrings,  // -strings: print the strings help, exit 1
   kShowCjk,      // -dispcjk: print the banner and CJK support commands, exit 1
-  kShowHelp,     // --help: print the usage text, exit 0
+  kShowHelp,     // --help: print the usage text and the newer options, exit 0
   kShowVersion,  // --version: print the banner, exit 0
 };
 
@@ -41,6 +41,8 @@ void apply_configuration(std::string_view text, KeywordStrings* words);
 
 std::string banner();
 std::string usage_text();
+// The usage text followed by the options it does not list (--help).
+std::string help_text();
 std::string strings_help();
 std::string cjk_support_commands();  // without the banner before it
 

@@ -38,6 +38,49 @@ TEST(CommandLine, FlagOptions) {
   }
 }
 
+TEST(CommandLine, EncodingAndEnglishFirst) {
+  const struct {
+    std::vector<std::string> args;
+    Encoding encoding;
+    bool english_first;
+    bool file_name;  // some argument was taken as the file name
+  } cases[] = {
+      {{"paper"}, Encoding::kGbk, false, true},
+      {{"-utf8"}, Encoding::kUtf8, false, false},
+      {{"-UTF8", "paper"}, Encoding::kUtf8, false, true},
+      {{"-english-first"}, Encoding::kGbk, true, false},
+      {{"-English-First", "-utf8"}, Encoding::kUtf8, true, false},
+      {{"-utf-8"}, Encoding::kGbk, false, true},
+      {{"-utf8x"}, Encoding::kGbk, false, true},
+      {{"-english"}, Encoding::kGbk, false, true},
+  };
+  for (const auto& c : cases) {
+    Settings s;
+    CommandLine cl = parse(c.args, &s);
+    EXPECT_EQ(s.encoding, c.encoding) << c.args[0];
+    EXPECT_EQ(s.english_first, c.english_first) << c.args[0];
+    EXPECT_EQ(cl.file_name.has_value(), c.file_name) << c.args[0];
+  }
+}
+
+// A GBK console hands the value over in GBK, a UTF-8 one in UTF-8; either
+// reaches a UTF-8 run as UTF-8, and -utf8 may come after the value.
+TEST(CommandLine, Utf8RunTakesKeywordValuesInEitherEncoding) {
+  // GBK 页码 (D2 B3 C2 EB); a lone 页 (D2 B3) would pass as UTF-8 U+04B3.
+  for (const char* value : {"-pages=\xD2\xB3\xC2\xEB ", "-pages=页码 "}) {
+    for (bool utf8_first : {true, false}) {
+      Settings s;
+      parse(utf8_first ? std::vector<std::string>{"-utf8", value}
+                       : std::vector<std::string>{value, "-utf8"},
+            &s);
+      std::string messages;
+      finish_keyword_strings(&s, &messages);
+      EXPECT_EQ(s.words.pages, "页码 ") << value;
+      EXPECT_EQ(s.words.in, "发表于: ");
+    }
+  }
+}
+
 TEST(CommandLine, SortOptionsLastOneWins) {
   const struct {
     std::vector<std::string> args;
@@ -255,6 +298,19 @@ TEST(HelpTexts, Banner) {
   EXPECT_TRUE(b.starts_with("tolvar, version 0.41, ")) << b;
   EXPECT_TRUE(b.ends_with(" on 30 November 2005\n")) << b;
   EXPECT_EQ(b.find('\n'), b.size() - 1);
+}
+
+// --help: the usage text as it always was, then the options it leaves out,
+// one line each beginning with a tab and the option.
+TEST(HelpTexts, HelpAddsTheNewerOptionsAfterTheUsageText) {
+  const std::string h = help_text();
+  ASSERT_TRUE(h.starts_with(usage_text()));
+  const std::string rest = h.substr(usage_text().size());
+  for (const char* option : {"\t-utf8\t", "\t-english-first\t", "\t--help\t", "\t--version\t"}) {
+    EXPECT_TRUE(rest.starts_with(option) || rest.find(std::string("\n") + option) != std::string::npos)
+        << option << " missing in:\n" << rest;
+  }
+  EXPECT_TRUE(rest.ends_with("\n"));
 }
 
 TEST(HelpTexts, UsageText) {

@@ -2,17 +2,34 @@
 
 #include <new>
 #include <optional>
+#include <string_view>
 
 #include "convert/convert.h"
 #include "run/file_names.h"
 #include "run/options.h"
 #include "run/settings.h"
+#include "sort/char_model.h"
 #include "sort/pinyin_dictionary.h"
 #include "sort/sort_bibitems.h"
 
 namespace tolvar {
 
 namespace {
+
+// Whether a .bbl given to a GBK run is really UTF-8: all of it well-formed
+// UTF-8, with at least one Chinese character. (GBK text with Chinese in it
+// is almost never well-formed UTF-8.)
+bool looks_like_utf8(std::string_view text) {
+  if (!is_valid_utf8(text)) return false;
+  const CharModel utf8(Encoding::kUtf8);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = utf8.char_length(text, at);
+    if (length > 1 && utf8.is_chinese(bytes + at, length)) return true;
+    at += length;
+  }
+  return false;
+}
 
 class Run {
  public:
@@ -76,7 +93,7 @@ int Run::execute(const std::vector<std::string>& args) {
       out_ << strings_help();
       return 1;
     case CommandAction::kShowHelp:
-      out_ << usage_text();
+      out_ << help_text();
       return 0;
     case CommandAction::kShowVersion:
       out_ << banner();
@@ -108,6 +125,10 @@ int Run::execute(const std::vector<std::string>& args) {
 int Run::process_file() {
   std::string text;
   if (!read_unprocessed_bbl(&text)) return 1;
+  // Advice only: the GBK run goes on and its output is what it always was.
+  if (settings_.encoding == Encoding::kGbk && looks_like_utf8(text)) {
+    report("tolvar: " + names_.bbl + " looks like UTF-8; use -utf8 for XeLaTeX/LuaLaTeX documents\n");
+  }
   if (!create_temporary_file()) return 1;
   if ((settings_.sort_mode != SortMode::kNone || settings_.english_first) && !sort_step(&text)) return 1;
   std::string output;

@@ -258,8 +258,8 @@ TEST_F(RunTest, HelpTextsAndExitCodes) {
       {{"-s", "-strings", "paper"}, 1, strings_help()},
       {{"paper", "-dispcjk"}, 1, banner() + cjk_support_commands()},
       {{"-s", "-DISPCJK"}, 1, banner() + cjk_support_commands()},
-      {{"--help"}, 0, usage_text()},
-      {{"paper", "--help"}, 0, usage_text()},
+      {{"--help"}, 0, help_text()},
+      {{"paper", "--help"}, 0, help_text()},
       {{"--version"}, 0, banner()},
   };
   for (const auto& c : cases) {
@@ -277,6 +277,38 @@ TEST_F(RunTest, BadLeadByteInEtalIsReportedAndTheRunGoesOn) {
   EXPECT_EQ(run({"-and=\xB5\x7F"}), 1);
   EXPECT_EQ(err_.str(), "Wrong CJK characters in options:... ^^b5^^7f\n");
   EXPECT_EQ(out_.str(), usage_text());
+}
+
+// A GBK run on a UTF-8 .bbl with Chinese text says so in one line on
+// standard error (-s does not hide it) and converts as it always does.
+TEST_F(RunTest, GbkRunOnAUtf8BblAdvisesTheOption) {
+  const std::string advice =
+      "tolvar: paper.bbl looks like UTF-8; use -utf8 for XeLaTeX/LuaLaTeX documents\n";
+  const std::string head = "\begin{thebibliography}{1}\n\bibitem{a} ";
+  const struct {
+    std::string author;
+    std::vector<std::string> options;
+    bool advised;
+  } cases[] = {
+      {"王力 and 李明.", {}, true},
+      {"王力 and 李明.", {"-s"}, true},
+      {"王力 and 李明.", {"-utf8"}, false},
+      {"\xF0\xA0\xAE\xB7 and Smith.", {}, true},  // U+20BB7
+      {"M\xC3\xBCller and Smith.", {}, false},    // UTF-8 "Müller", no Chinese
+      {"A. Smith.", {}, false},
+      {"\xCD\xF5\xC1\xA6 and \xC0\xEE\xC3\xF7.", {}, false},  // GBK 王力, 李明
+      {"王力 and 李明 \xB5\xC8.", {}, false},       // mixed: not all UTF-8
+  };
+  for (const auto& c : cases) {
+    env_ = MemoryEnv();
+    const std::string bbl = head + c.author + "\n\\end{thebibliography}\n";
+    env_.files["paper.bbl"] = bbl;
+    std::vector<std::string> args = c.options;
+    args.push_back("paper");
+    EXPECT_EQ(run(args), 0) << c.author;
+    EXPECT_EQ(err_.str(), c.advised ? advice : "") << c.author;
+    EXPECT_EQ(env_.files["paper.bbl.bak"], bbl);
+  }
 }
 
 // The configuration is observed through the one message it can cause.

@@ -77,8 +77,26 @@ int convert_option_text(std::string_view source, bool visible, std::string* labe
   return 1;
 }
 
+void take_as_utf8(KeywordStrings* words) {
+  for (std::string* text :
+       {&words->and_, &words->etal, &words->in_from, &words->in, &words->pages_from, &words->pages,
+        &words->chapter_from, &words->chapter, &words->edition_from, &words->edition,
+        &words->editors_from, &words->editor_from, &words->editors, &words->editors2_from,
+        &words->editor2_from, &words->editors2}) {
+    if (!is_valid_utf8(*text)) *text = gbk_to_utf8(*text);
+  }
+}
+
 void finish_keyword_strings(Settings* settings, std::string* messages) {
   KeywordStrings& words = settings->words;
+  if (settings->encoding == Encoding::kUtf8) {
+    take_as_utf8(&words);
+    words.and_ = tilde_rewrite(words.and_);
+    words.and_label = words.and_;
+    words.etal = tilde_rewrite(words.etal);
+    words.etal_label = words.etal;
+    return;
+  }
   words.and_ = tilde_rewrite(words.and_);
   words.and_label.clear();
   convert_option_text(words.and_, settings->visible, &words.and_label, messages);

@@ -70,9 +70,17 @@ std::string tilde_rewrite(std::string_view text);
 int convert_option_text(std::string_view source, bool visible, std::string* label,
                         std::string* messages);
 
+// Makes every keyword string UTF-8 for a UTF-8 run: a string that is valid
+// UTF-8 is kept, any other (the GBK defaults, a GBK tolvar.cfg, arguments
+// from a GBK console) is converted from GBK.
+void take_as_utf8(KeywordStrings* words);
+
 // Once the command line is read: tilde rewriting of `and` and `etal.`, and
 // their label forms in and_label / etal_label (under settings->visible).
 // A bad double-byte character is reported in *messages; the run goes on.
+// In a UTF-8 run the strings are first made UTF-8 (take_as_utf8), and the
+// label forms equal the strings, since UTF-8 engines read label characters
+// back from the .aux as they are.
 // (The editor stop words of the sort step are formed by the sort step
 // itself, see make_sort_key_context in sort/sort_key.h.)
 void finish_keyword_strings(Settings* settings, std::string* messages);

@@ -123,5 +123,57 @@ TEST(FinishKeywordStrings, LoneLeadByteInEtalReportsAndLeavesTheStringAlone) {
   EXPECT_EQ(s.words.and_label, ",~");
 }
 
+// In a UTF-8 run every keyword string ends up UTF-8 (the literals below are
+// UTF-8): GBK text is converted, UTF-8 text kept; the label forms equal the
+// strings, whatever -visible says, and nothing is reported.
+TEST(FinishKeywordStrings, Utf8RunTakesOrConvertsEachString) {
+  KeywordStrings defaults;
+  Settings converted;
+  converted.encoding = Encoding::kUtf8;
+  std::string messages;
+  finish_keyword_strings(&converted, &messages);
+  const KeywordStrings& w = converted.words;
+  EXPECT_EQ(w.and_, ",~");
+  EXPECT_EQ(w.etal, "等");
+  EXPECT_EQ(w.in_from, "In ");
+  EXPECT_EQ(w.in, "发表于: ");
+  EXPECT_EQ(w.pages_from, "pages ");
+  EXPECT_EQ(w.pages, "页码: ");
+  EXPECT_EQ(w.chapter, "");
+  EXPECT_EQ(w.edition_from, " edition");
+  EXPECT_EQ(w.edition, "版");
+  EXPECT_EQ(w.editors_from, ", editors");
+  EXPECT_EQ(w.editors, "~(编者)");
+  EXPECT_EQ(w.editors2, "~(编者)");
+  EXPECT_EQ(w.and_label, ",~");
+  EXPECT_EQ(w.etal_label, "等");
+  EXPECT_EQ(messages, "");
+
+  const struct {
+    std::string etal;  // as given in tolvar.cfg or on the command line
+    bool visible;
+    std::string want;  // the `etal.` string and its label form
+  } cases[] = {
+      {"等人", false, "等人"},                   // UTF-8 stays
+      {"\xB5\xC8\xC8\xCB", false, "等人"},       // GBK 等人 is converted
+      {" \xB5\xC8 ", true, "~等~"},              // converted, then tildes
+      {"  等  人", true, "~等~人"},
+      {"et al.", true, "et~al."},                // ASCII either way
+      {"\xB5", false, "\xB5"},                   // a lone GBK lead byte stays as it is
+      {"\xF0\xA0\xAE\xB7", false, "\xF0\xA0\xAE\xB7"},  // U+20BB7, outside GBK
+  };
+  for (const auto& c : cases) {
+    Settings s;
+    s.encoding = Encoding::kUtf8;
+    s.visible = c.visible;
+    s.words.etal = c.etal;
+    messages.clear();
+    finish_keyword_strings(&s, &messages);
+    EXPECT_EQ(s.words.etal, c.want) << c.etal;
+    EXPECT_EQ(s.words.etal_label, c.want) << c.etal;
+    EXPECT_EQ(messages, "");
+  }
+}
+
 }  // namespace
 }  // namespace tolvar

@@ -28,11 +28,29 @@ if(Python3_Interpreter_FOUND AND NOT WIN32)
 endif()
 
 if(Python3_Interpreter_FOUND AND NOT WIN32)
+  # UTF-8 documents: XeLaTeX/LuaLaTeX with ctex or xeCJK, through tolvar -utf8.
+  # Each reports itself skipped when an engine or package is missing.
+  set(TOLVAR_E2E_UTF8_CASES
+    utf8-ctex-gbt7714-author-year utf8-xecjk-gbt7714-numerical utf8-ctex-plainnat
+    utf8-xecjk-unsrt utf8-english-first utf8-lualatex-plainnat utf8-outside-gbk
+    utf8-gbk-run-advises)
+  foreach(case IN LISTS TOLVAR_E2E_UTF8_CASES)
+    add_test(NAME e2e.${case}
+      COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/run_utf8_case.py
+              $<TARGET_FILE:tolvar> ${case})
+    set_tests_properties(e2e.${case} PROPERTIES
+      SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
+  endforeach()
+
   # The latexmkrc snippet of the README, with the real latexmk.
   add_test(NAME e2e.latexmk
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/latexmk_test.py
             $<TARGET_FILE:tolvar> ${CMAKE_SOURCE_DIR}/README.md)
   set_tests_properties(e2e.latexmk PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
+  add_test(NAME e2e.latexmk-xelatex
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/latexmk_test.py
+            $<TARGET_FILE:tolvar> ${CMAKE_SOURCE_DIR}/README.md xelatex)
+  set_tests_properties(e2e.latexmk-xelatex PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
 
   # Install into a temporary prefix and run the installed program from
   # another folder; also checks --version, the banner and the manual page.

@@ -350,7 +350,10 @@ def traditional_characters(style, natbib):
     """Characters outside GB2312 whose trail byte TeX reads as ^ _ \\ { }
     (區 沖 淺 憑 倉), raw in the .bib: written as triples, TeX sees none of
     those bytes, and every title shows."""
-    keys = ["ou1990", "chong1995", "qian2000", "ping2005"]
+    # alpha's labels cut characters (three bytes of the name), and the
+    # widest one goes unconverted into \begin{thebibliography}: an
+    # English entry with a wide label keeps those bytes out of it.
+    keys = ["ou1990", "chong1995", "qian2000", "ping2005", "mwm1999"]
 
     def case(tolvar, folder):
         c = Case(tolvar, folder, style, natbib, ["-npe"], keys=keys, bib="traditional")

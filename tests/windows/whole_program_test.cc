@@ -441,6 +441,30 @@ TEST_F(WindowsProgram, UsageAndExitCodes) {
   EXPECT_FALSE(fs::exists(work("paper.bbl.tmp")));
 }
 
+// A UTF-8 .bbl (XeLaTeX): without -utf8 the run advises the option and
+// converts as GBK; with it there is no advice.
+TEST_F(WindowsProgram, Utf8BblAndTheUtf8Option) {
+  const std::string bbl = "\\begin{thebibliography}{1}\n\n\\bibitem{a}\n"
+                          "\xE7\x8E\x8B\xE5\x8A\x9B and \xE6\x9D\x8E\xE6\x98\x8E.\n"  // 王力 and 李明
+                          "\n\\end{thebibliography}\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"-s", "-npe", "paper"},
+       "tolvar: paper.bbl looks like UTF-8; use -utf8 for XeLaTeX/LuaLaTeX documents\n"},
+      {{"-s", "-UTF8", "paper"}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[1]);
+    write_bytes(work("paper.bbl"), bbl);
+    const Result result = run_in_work(c.args);
+    EXPECT_EQ(result.code, 0u) << result.err;
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_TRUE(read_bytes(work("paper.bbl")).starts_with(with_crlf(kMarker)));
+  }
+}
+
 // File names in the ANSI code page of Chinese Windows (936, GBK). Some GBK
 // characters end in the byte of '\\' (0x5c), as 運 (DF 5C) does; such a byte
 // separates no folders.
@@ -489,6 +513,20 @@ TEST_F(WindowsGbkNames, ConvertedInPlace) {
     EXPECT_EQ(read_bytes(work(c.bbl + ".bak")), example_bbl());
     EXPECT_FALSE(exists(work(c.bbl + ".tmp")));
   }
+}
+
+// A Chinese console hands a keyword value over in GBK; a UTF-8 run writes
+// it in UTF-8.
+TEST_F(WindowsGbkNames, GbkArgumentInAUtf8Run) {
+  write_bytes(work("paper.bbl"),
+              "\\begin{thebibliography}{1}\n\n\\bibitem{a}\n"
+              "\xE7\x8E\x8B\xE5\x8A\x9B, \xE6\x9D\x8E\xE6\x98\x8E, et~al.\n"  // 王力, 李明
+              "\n\\end{thebibliography}\n");
+  const Result result = run_in_work({"-utf8", "-etal.=\xB5\xC8\xC8\xCB", "paper"});  // GBK 等人
+  EXPECT_EQ(result.code, 0u) << result.err;
+  const std::string converted = read_bytes(work("paper.bbl"));
+  EXPECT_NE(converted.find("\xE7\xAD\x89\xE4\xBA\xBA"), std::string::npos) << converted;  // UTF-8 等人
+  EXPECT_EQ(converted.find("\xB5\xC8\xC8\xCB"), std::string::npos) << converted;
 }
 
 TEST_F(WindowsGbkNames, BibtexGetsTheBaseName) {
