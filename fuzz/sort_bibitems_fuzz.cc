@@ -1,5 +1,7 @@
-// Fuzzes the whole sort step on a .bbl: every line must come out exactly
-// once, and the entry order must be that of the plain insertion walk.
+// Fuzzes the whole sort step on a .bbl, GBK or UTF-8, Chinese or English
+// first, sorted or not (bits of the first byte): every line must come out
+// exactly once, and the entry order must be that of the plain insertion
+// walk, its groups swapped for English first.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -33,17 +35,37 @@ std::vector<std::string_view> sorted_lines(std::string_view text) {
   return lines;
 }
 
-// The insertion walk, written the plain way.
-std::vector<uint32_t> plain_walk(tolvar::SortMode mode, const tolvar::BibEntryTable& table,
+// The group of an entry: no author line, Chinese author, other author.
+int group_of(const char* key, const tolvar::EntryOrder& order) {
+  if (key[0] == 0) return 0;
+  const bool chinese =
+      tolvar::starts_key_character(reinterpret_cast<const unsigned char*>(key),
+                                   order.encoding == tolvar::Encoding::kUtf8);
+  return chinese != order.english_first ? 1 : 2;
+}
+
+// The insertion walk, written the plain way (the file order without a sort
+// mode), then the groups put in their order by a stable partition. For
+// Chinese first the walk must already have them in order.
+std::vector<uint32_t> plain_walk(const tolvar::EntryOrder& order, const tolvar::BibEntryTable& table,
                                  const tolvar::BibPiece& piece) {
-  std::vector<uint32_t> order;
+  std::vector<uint32_t> walk;
   const auto key = [&](uint32_t i) { return table.keys.data() + table.entries[piece.first_entry + i].key; };
   for (uint32_t added = 0; added < piece.entry_count; ++added) {
-    auto at = order.begin();
-    while (at != order.end() && tolvar::compare_keys(mode, key(*at), key(added), *at, added) <= 0) ++at;
-    order.insert(at, added);
+    auto at = order.mode == tolvar::SortMode::kNone ? walk.end() : walk.begin();
+    while (at != walk.end() &&
+           tolvar::compare_keys(order.mode, key(*at), key(added), *at, added, order.encoding) <= 0) {
+      ++at;
+    }
+    walk.insert(at, added);
   }
-  return order;
+  const auto group = [&](uint32_t i) { return group_of(key(i), order); };
+  if (order.mode != tolvar::SortMode::kNone && !order.english_first) {
+    check(std::is_sorted(walk.begin(), walk.end(),
+                         [&](uint32_t a, uint32_t b) { return group(a) < group(b); }));
+  }
+  std::stable_sort(walk.begin(), walk.end(), [&](uint32_t a, uint32_t b) { return group(a) < group(b); });
+  return walk;
 }
 
 const tolvar::PinyinDictionary& fuzz_dictionary() {
@@ -66,6 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   tolvar::Settings settings;
   settings.sort_mode = static_cast<tolvar::SortMode>(1 + data[0] % 4);
+  if (data[0] & 0x10) settings.encoding = tolvar::Encoding::kUtf8;
+  settings.english_first = data[0] & 0x20;
+  if (settings.english_first && (data[0] & 0x40)) settings.sort_mode = tolvar::SortMode::kNone;
   const std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
 
   std::string out, messages;
@@ -77,9 +102,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const tolvar::SortKeyContext context = tolvar::make_sort_key_context(settings, &fuzz_dictionary());
   tolvar::BibEntryTable table;
   tolvar::scan_bibitems(context, input, &table);
+  const tolvar::EntryOrder order{settings.sort_mode, settings.encoding, settings.english_first};
   for (const tolvar::BibPiece& piece : table.pieces) {
-    check(tolvar::link_bibitems(settings.sort_mode, table, piece.first_entry, piece.entry_count) ==
-          plain_walk(settings.sort_mode, table, piece));
+    check(tolvar::link_bibitems(order, table, piece.first_entry, piece.entry_count) ==
+          plain_walk(order, table, piece));
   }
   return 0;
 }

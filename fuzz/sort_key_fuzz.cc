@@ -1,6 +1,6 @@
-// Fuzzes key building and comparison in all four orders: two author lines
-// from the input become sort keys, which must be well formed and compare
-// consistently.
+// Fuzzes key building and comparison in all four orders, from GBK or (bit
+// 0x40 of the first byte) UTF-8 lines: two author lines from the input
+// become sort keys, which must be well formed and compare consistently.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -43,12 +43,26 @@ void check(bool condition) {
 
 // A key is name keys ended by NUL, then one more NUL. A name key may be
 // empty ("{}"), so NUL NUL can also stand inside.
-void check_well_formed(const std::string& key, SortMode mode) {
+void check_well_formed(const std::string& key, SortMode mode, bool utf8) {
   check(!key.empty() && key.back() == '\0');
   check(key.size() == 1 || key[key.size() - 2] == '\0');
-  if (mode != SortMode::kPinyin) {
-    // Blanks and commas only ever separate segments.
-    check(key.find(' ') == std::string::npos && key.find(',') == std::string::npos);
+  const bool pinyin = mode == SortMode::kPinyin;
+  // Blanks and commas only ever separate segments.
+  check(pinyin || (key.find(' ') == std::string::npos && key.find(',') == std::string::npos));
+  // A segment that starts with a Chinese character, marked ones included,
+  // starts with a whole one; in the stroke and Unicode orders it holds
+  // whole characters only.
+  const auto* p = reinterpret_cast<const unsigned char*>(key.data());
+  for (size_t at = 0; at < key.size();) {
+    size_t end = at;
+    while (p[end] != 0 && p[end] != 0x07) ++end;
+    if (end > at && tolvar::starts_key_character(p + at, utf8)) {
+      for (size_t i = at; i < (pinyin ? at + 1 : end); i += tolvar::key_character_length(p + i, utf8)) {
+        check(tolvar::starts_key_character(p + i, utf8) &&
+              i + tolvar::key_character_length(p + i, utf8) <= end);
+      }
+    }
+    at = end + 1;
   }
 }
 
@@ -69,17 +83,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   context.dictionary = &fuzz_dictionary();
   if (control & 0x10) context.editor_stop_word = "ed";
   if (control & 0x20) context.editors_stop_word = "\xB1\xE0";
+  const bool utf8 = control & 0x40;
+  const tolvar::Encoding encoding = utf8 ? tolvar::Encoding::kUtf8 : tolvar::Encoding::kGbk;
+  context.model = tolvar::CharModel(encoding);
 
   std::string key_a, key_b;
   tolvar::build_sort_key(context, line_a, &key_a);
   tolvar::build_sort_key(context, line_b, &key_b);
-  check_well_formed(key_a, context.mode);
-  check_well_formed(key_b, context.mode);
+  check_well_formed(key_a, context.mode, utf8);
+  check_well_formed(key_b, context.mode, utf8);
 
-  const int ab = tolvar::compare_keys(context.mode, key_a.c_str(), key_b.c_str(), 0, 1);
-  const int ba = tolvar::compare_keys(context.mode, key_b.c_str(), key_a.c_str(), 1, 0);
-  check(sign(ab) == -sign(ba));
-  check(tolvar::compare_keys(context.mode, key_a.c_str(), key_a.c_str(), 0, 0) == 0);
-  check(tolvar::compare_keys(context.mode, key_a.c_str(), key_a.c_str(), 0, 1) == 0);
+  const auto compare = [&](const std::string& a, const std::string& b, int index_a, int index_b) {
+    return tolvar::compare_keys(context.mode, a.c_str(), b.c_str(), index_a, index_b, encoding);
+  };
+  check(sign(compare(key_a, key_b, 0, 1)) == -sign(compare(key_b, key_a, 1, 0)));
+  check(compare(key_a, key_a, 0, 0) == 0);
+  check(compare(key_a, key_a, 0, 1) == 0);
   return 0;
 }

@@ -131,7 +131,7 @@ int Run::process_file() {
     report("tolvar: " + names_.bbl + " looks like UTF-8; use -utf8 for XeLaTeX/LuaLaTeX documents\n");
   }
   if (!create_temporary_file()) return 1;
-  if (settings_.sort_mode != SortMode::kNone && !sort_step(&text)) return 1;
+  if ((settings_.sort_mode != SortMode::kNone || settings_.english_first) && !sort_step(&text)) return 1;
   std::string output;
   std::string messages;
   convert_lines(settings_, text, &output, &messages);

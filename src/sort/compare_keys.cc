@@ -1,6 +1,9 @@
 #include "sort/compare_keys.h"
 
+#include <cstring>
+
 #include "sort/gbk_tables.h"
+#include "sort/sort_key.h"
 
 namespace tolvar {
 namespace {
@@ -10,8 +13,22 @@ namespace {
 using Byte = unsigned char;
 constexpr Byte kSeparator = 0x07;
 
+int sign(long long value) { return (value > 0) - (value < 0); }
+
+// kMarked: the keys were built from UTF-8 and may hold marked characters
+// (see kMarkedLead), which order after every GBK character of the same
+// order, by their code points.
+template <bool kMarked>
 bool is_gbk_segment(const Byte* p) {
-  return p[0] >= 0x81 && p[0] <= 0xFE && p[1] >= 0x40 && p[1] <= 0xFE && p[1] != 0x7F;
+  return starts_key_character(p, kMarked);
+}
+
+bool is_marked(const Byte* p) { return p[0] == kMarkedLead; }
+
+// Two key characters of which at least one is marked.
+int compare_marked(const Byte* a, const Byte* b) {
+  if (!is_marked(a) || !is_marked(b)) return is_marked(a) ? 1 : -1;
+  return sign(std::memcmp(a + 1, b + 1, kMarkedLength - 1));
 }
 
 const Byte* segment_end(const Byte* p) {
@@ -20,8 +37,6 @@ const Byte* segment_end(const Byte* p) {
 }
 
 Byte fold_case(Byte c) { return (c >= 'A' && c <= 'Z') ? static_cast<Byte>(c + ('a' - 'A')) : c; }
-
-int sign(long long value) { return (value > 0) - (value < 0); }
 
 int compare_folded(const Byte* a, const Byte* a_end, const Byte* b, const Byte* b_end) {
   for (; a < a_end && b < b_end; ++a, ++b) {
@@ -40,7 +55,14 @@ bool equal_folded(const Byte* a, const Byte* a_end, const Byte* b, const Byte* b
 }
 
 // Pinyin: the readings first, then the characters' bytes taken as signed.
+// A marked character has no reading of its own, so the character decides.
+template <bool kMarked>
 int compare_readings(const Byte* a, const Byte* a_end, const Byte* b, const Byte* b_end) {
+  if (kMarked && (is_marked(a) || is_marked(b))) {
+    const int by_character = compare_marked(a, b);
+    if (by_character != 0) return by_character;
+    return compare_folded(a + kMarkedLength, a_end, b + kMarkedLength, b_end);
+  }
   const int by_reading = compare_folded(a + 2, a_end, b + 2, b_end);
   if (by_reading != 0) return by_reading;
   for (int k = 0; k < 2; ++k) {
@@ -79,23 +101,36 @@ int compare_characters(SortMode mode, const Byte* a, const Byte* b, bool* decide
 
 // Stroke and Unicode orders: character by character, then the longer
 // segment last.
+template <bool kMarked>
 int compare_character_runs(SortMode mode, const Byte* a, const Byte* a_end, const Byte* b,
                            const Byte* b_end) {
-  for (; a < a_end && b < b_end; a += 2, b += 2) {
+  for (; a < a_end && b < b_end;) {
+    const size_t length_a = key_character_length(a, kMarked);
+    const size_t length_b = key_character_length(b, kMarked);
     // A character cut short by the segment end has no code.
-    if (a + 1 == a_end || b + 1 == b_end) return 0;
-    bool decided = false;
-    const int result = compare_characters(mode, a, b, &decided);
-    if (result != 0 || decided) return result;
+    if (a_end - a < static_cast<ptrdiff_t>(length_a) || b_end - b < static_cast<ptrdiff_t>(length_b)) {
+      return 0;
+    }
+    if (kMarked && (length_a != 2 || length_b != 2)) {
+      const int result = compare_marked(a, b);
+      if (result != 0) return result;
+    } else {
+      bool decided = false;
+      const int result = compare_characters(mode, a, b, &decided);
+      if (result != 0 || decided) return result;
+    }
+    a += length_a;
+    b += length_b;
   }
   return a < a_end ? 1 : (b < b_end ? -1 : 0);
 }
 
 // Walks the segments of two name keys. On 0 both cursors stand on the
 // NUL that ends their name keys.
+template <bool kMarked>
 int compare_name_keys(SortMode mode, const Byte*& a, const Byte*& b, int index_a, int index_b) {
   while (*a != 0 && *b != 0) {
-    const bool gbk_a = is_gbk_segment(a), gbk_b = is_gbk_segment(b);
+    const bool gbk_a = is_gbk_segment<kMarked>(a), gbk_b = is_gbk_segment<kMarked>(b);
     if (gbk_a != gbk_b) return gbk_a ? -1 : 1;
     const Byte* a_end = segment_end(a);
     const Byte* b_end = segment_end(b);
@@ -103,9 +138,9 @@ int compare_name_keys(SortMode mode, const Byte*& a, const Byte*& b, int index_a
     if (!gbk_a) {
       result = equal_folded(a, a_end, b, b_end) ? 0 : sign(static_cast<long long>(index_a) - index_b);
     } else if (mode == SortMode::kPinyin) {
-      result = compare_readings(a, a_end, b, b_end);
+      result = compare_readings<kMarked>(a, a_end, b, b_end);
     } else {
-      result = compare_character_runs(mode, a, a_end, b, b_end);
+      result = compare_character_runs<kMarked>(mode, a, a_end, b, b_end);
     }
     if (result != 0) return result;
     a = *a_end == kSeparator ? a_end + 1 : a_end;
@@ -114,27 +149,42 @@ int compare_name_keys(SortMode mode, const Byte*& a, const Byte*& b, int index_a
   return *a != 0 ? 1 : (*b != 0 ? -1 : 0);
 }
 
-}  // namespace
-
-int compare_gbk_segments(SortMode mode, std::string_view segment_a, std::string_view segment_b) {
+template <bool kMarked>
+int compare_segments(SortMode mode, std::string_view segment_a, std::string_view segment_b) {
   const Byte* a = reinterpret_cast<const Byte*>(segment_a.data());
   const Byte* b = reinterpret_cast<const Byte*>(segment_b.data());
   if (mode == SortMode::kPinyin) {
-    return compare_readings(a, a + segment_a.size(), b, b + segment_b.size());
+    return compare_readings<kMarked>(a, a + segment_a.size(), b, b + segment_b.size());
   }
-  return compare_character_runs(mode, a, a + segment_a.size(), b, b + segment_b.size());
+  return compare_character_runs<kMarked>(mode, a, a + segment_a.size(), b, b + segment_b.size());
 }
 
-int compare_keys(SortMode mode, const char* key_a, const char* key_b, int index_a, int index_b) {
+template <bool kMarked>
+int compare_name_lists(SortMode mode, const char* key_a, const char* key_b, int index_a, int index_b) {
   const Byte* a = reinterpret_cast<const Byte*>(key_a);
   const Byte* b = reinterpret_cast<const Byte*>(key_b);
   while (*a != 0) {
-    const int result = compare_name_keys(mode, a, b, index_a, index_b);
+    const int result = compare_name_keys<kMarked>(mode, a, b, index_a, index_b);
     if (result != 0) return result;
     ++a;
     ++b;
   }
   return *b != 0 ? -1 : 0;
+}
+
+}  // namespace
+
+int compare_gbk_segments(SortMode mode, std::string_view segment_a, std::string_view segment_b,
+                         Encoding encoding) {
+  return encoding == Encoding::kUtf8 ? compare_segments<true>(mode, segment_a, segment_b)
+                                     : compare_segments<false>(mode, segment_a, segment_b);
+}
+
+int compare_keys(SortMode mode, const char* key_a, const char* key_b, int index_a, int index_b,
+                 Encoding encoding) {
+  return encoding == Encoding::kUtf8
+             ? compare_name_lists<true>(mode, key_a, key_b, index_a, index_b)
+             : compare_name_lists<false>(mode, key_a, key_b, index_a, index_b);
 }
 
 }  // namespace tolvar

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "run/settings.h"
+#include "sort/char_model.h"
 
 namespace tolvar {
 
@@ -15,16 +16,22 @@ namespace tolvar {
 // other segments that differ beyond letter case order by the entries' file
 // positions `index_a` and `index_b`, never by their letters.
 //
+// `encoding` is that of the text the keys were built from: keys built from
+// UTF-8 may hold characters that GBK lacks, which order after all others
+// of their order, by code point.
+//
 // Both keys are read in place up to their terminating NUL NUL.
 //
 // This function is performance-critical (the entry walk calls it for every
 // pair it cannot settle from the first segments); please benchmark any
 // changes with bench/sort_bench.py.
-int compare_keys(SortMode mode, const char* key_a, const char* key_b, int index_a, int index_b);
+int compare_keys(SortMode mode, const char* key_a, const char* key_b, int index_a, int index_b,
+                 Encoding encoding = Encoding::kGbk);
 
 // The mode's rule for two GBK segments (each starts with a GBK character
 // and holds no 0x07 or NUL): the sign compare_keys would take from them.
-int compare_gbk_segments(SortMode mode, std::string_view segment_a, std::string_view segment_b);
+int compare_gbk_segments(SortMode mode, std::string_view segment_a, std::string_view segment_b,
+                         Encoding encoding = Encoding::kGbk);
 
 }  // namespace tolvar
 

@@ -141,14 +141,14 @@ class EntryScanner {
 // consistent order.
 enum class FirstSegment : uint8_t { kEmptyKey, kGbk, kOther };
 
-bool starts_gbk_segment(const char* key) {
-  const auto* p = reinterpret_cast<const unsigned char*>(key);
-  return p[0] >= 0x81 && p[0] <= 0xFE && p[1] >= 0x40 && p[1] <= 0xFE && p[1] != 0x7F;
+// `marked`: the keys were built from UTF-8 (see starts_key_character).
+bool starts_gbk_segment(const char* key, bool marked) {
+  return starts_key_character(reinterpret_cast<const unsigned char*>(key), marked);
 }
 
-FirstSegment first_segment_of(const char* key) {
+FirstSegment first_segment_of(const char* key, bool marked) {
   if (key[0] == 0) return FirstSegment::kEmptyKey;
-  return starts_gbk_segment(key) ? FirstSegment::kGbk : FirstSegment::kOther;
+  return starts_gbk_segment(key, marked) ? FirstSegment::kGbk : FirstSegment::kOther;
 }
 
 std::string_view first_segment(const char* key) {
@@ -171,23 +171,23 @@ uint32_t hash_segment(uint32_t hash, std::string_view segment) {
 // after.
 enum class Next { kEnd, kGbk, kOther };
 
-Next next_segment(const char** cursor, std::string_view segment) {
+Next next_segment(const char** cursor, std::string_view segment, bool marked) {
   const char* next = segment.data() + segment.size();
   if (*next == kSegmentSeparator) ++next;
   *cursor = next;
   if (*next == 0) return Next::kEnd;
-  return starts_gbk_segment(next) ? Next::kGbk : Next::kOther;
+  return starts_gbk_segment(next, marked) ? Next::kGbk : Next::kOther;
 }
 
 // Appends, for a key that starts with other text, the hash of the run of
 // other-text segments that opens its first name key after each of them.
-void hash_other_start(const char* key, std::vector<uint32_t>* hashes) {
+void hash_other_start(const char* key, bool marked, std::vector<uint32_t>* hashes) {
   uint32_t hash = 2166136261u;
   for (;;) {
     const std::string_view segment = first_segment(key);
     hash = hash_segment(hash, segment);
     hashes->push_back(hash);
-    if (next_segment(&key, segment) != Next::kOther) return;
+    if (next_segment(&key, segment, marked) != Next::kOther) return;
   }
 }
 
@@ -195,12 +195,13 @@ void hash_other_start(const char* key, std::vector<uint32_t>* hashes) {
 // run of GBK segments that opens each first name key, segment by segment
 // under the mode's rule, then what ends each run. Where this is not 0,
 // compare_keys gives the same sign.
-int compare_gbk_starts(SortMode mode, const char* a, const char* b) {
+int compare_gbk_starts(SortMode mode, Encoding encoding, const char* a, const char* b) {
+  const bool marked = encoding == Encoding::kUtf8;
   for (;;) {
     const std::string_view segment_a = first_segment(a), segment_b = first_segment(b);
-    const int result = compare_gbk_segments(mode, segment_a, segment_b);
+    const int result = compare_gbk_segments(mode, segment_a, segment_b, encoding);
     if (result != 0) return result;
-    const Next next_a = next_segment(&a, segment_a), next_b = next_segment(&b, segment_b);
+    const Next next_a = next_segment(&a, segment_a, marked), next_b = next_segment(&b, segment_b, marked);
     if (next_a != Next::kGbk || next_b != Next::kGbk) {
       return next_a == next_b ? 0 : (next_a < next_b ? -1 : 1);
     }
@@ -210,46 +211,58 @@ int compare_gbk_starts(SortMode mode, const char* a, const char* b) {
 // Ranks are a consistent order only where every character of the GBK
 // start has a code point: one without makes the rest of its segment equal
 // to anything under the Unicode rule.
-bool gbk_start_can_rank(SortMode mode, const char* key) {
+// Marked characters always have one.
+bool gbk_start_can_rank(SortMode mode, bool marked, const char* key) {
   if (mode != SortMode::kUnicode) return true;
   for (;;) {
     const std::string_view segment = first_segment(key);
-    for (size_t i = 0; i + 1 < segment.size(); i += 2) {
+    size_t length = 2;
+    for (size_t i = 0; i + 1 < segment.size(); i += length) {
       const auto* p = reinterpret_cast<const unsigned char*>(segment.data() + i);
+      length = key_character_length(p, marked);
+      if (length != 2) continue;
       const int cell = (p[0] - 0x81) * 192 + (p[1] - 0x40);
       if (cell < 0 || cell >= kGbkUnicodeCells || gbk_to_unicode(cell) == 0) return false;
     }
-    if (next_segment(&key, segment) != Next::kGbk) return true;
+    if (next_segment(&key, segment, marked) != Next::kGbk) return true;
   }
 }
 
 class EntryLinker {
  public:
-  EntryLinker(SortMode mode, const BibEntryTable& table, size_t first, size_t count)
-      : mode_(mode), nodes_(count) {
+  EntryLinker(const EntryOrder& order, const BibEntryTable& table, size_t first, size_t count)
+      : order_(order), marked_(order.encoding == Encoding::kUtf8), nodes_(count) {
     for (size_t i = 0; i < count; ++i) {
       nodes_[i].key = table.keys.data() + table.entries[first + i].key;
-      nodes_[i].kind = first_segment_of(nodes_[i].key);
-      if (nodes_[i].kind == FirstSegment::kOther) {
+      nodes_[i].kind = first_segment_of(nodes_[i].key, marked_);
+      if (nodes_[i].kind == FirstSegment::kOther && sorting()) {
         nodes_[i].other_hashes = static_cast<uint32_t>(other_hashes_.size());
-        hash_other_start(nodes_[i].key, &other_hashes_);
+        hash_other_start(nodes_[i].key, marked_, &other_hashes_);
         nodes_[i].other_run = static_cast<uint32_t>(other_hashes_.size()) - nodes_[i].other_hashes;
       }
     }
-    rank_gbk_starts();
+    if (sorting()) rank_gbk_starts();
   }
 
+  // Without a Chinese order each run keeps the file order.
   std::vector<uint32_t> run() {
     for (int32_t i = 0; i < static_cast<int32_t>(nodes_.size()); ++i) {
       switch (nodes_[i].kind) {
         case FirstSegment::kEmptyKey: empty_keys_.push_back(i); break;
-        case FirstSegment::kGbk: ranked_ ? insert_ranked(i) : insert_walking(i); break;
-        case FirstSegment::kOther: insert_other(i); break;
+        case FirstSegment::kGbk:
+          if (!sorting()) {
+            insert_before(&gbk_, -1, i);
+          } else {
+            ranked_ ? insert_ranked(i) : insert_walking(i);
+          }
+          break;
+        case FirstSegment::kOther: sorting() ? insert_other(i) : insert_before(&other_, -1, i); break;
       }
     }
+    // Entries without an author line stay first in either order.
     std::vector<uint32_t> order(empty_keys_.begin(), empty_keys_.end());
-    for (int32_t i = gbk_.head; i != -1; i = nodes_[i].next) order.push_back(i);
-    for (int32_t i = other_.head; i != -1; i = nodes_[i].next) order.push_back(i);
+    append_list(order_.english_first ? other_ : gbk_, &order);
+    append_list(order_.english_first ? gbk_ : other_, &order);
     return order;
   }
 
@@ -269,10 +282,17 @@ class EntryLinker {
     int32_t tail = -1;
   };
 
+  bool sorting() const { return order_.mode != SortMode::kNone; }
+
+  void append_list(const List& list, std::vector<uint32_t>* order) const {
+    for (int32_t i = list.head; i != -1; i = nodes_[i].next) order->push_back(i);
+  }
+
   // compare_keys of a placed entry against the added one; the placed one
   // is always the earlier in the file.
   int compare(int32_t placed, int32_t added) const {
-    return compare_keys(mode_, nodes_[placed].key, nodes_[added].key, placed, added);
+    return compare_keys(order_.mode, nodes_[placed].key, nodes_[added].key, placed, added,
+                        order_.encoding);
   }
 
   // Dense ranks of the GBK starts.
@@ -280,14 +300,14 @@ class EntryLinker {
     std::vector<int32_t> gbk;
     for (int32_t i = 0; i < static_cast<int32_t>(nodes_.size()); ++i) {
       if (nodes_[i].kind != FirstSegment::kGbk) continue;
-      if (!gbk_start_can_rank(mode_, nodes_[i].key)) {
+      if (!gbk_start_can_rank(order_.mode, marked_, nodes_[i].key)) {
         ranked_ = false;
         return;
       }
       gbk.push_back(i);
     }
     const auto less = [this](int32_t a, int32_t b) {
-      return compare_gbk_starts(mode_, nodes_[a].key, nodes_[b].key) < 0;
+      return compare_gbk_starts(order_.mode, order_.encoding, nodes_[a].key, nodes_[b].key) < 0;
     };
     std::sort(gbk.begin(), gbk.end(), less);
     uint32_t rank = 0;
@@ -347,7 +367,8 @@ class EntryLinker {
     same_start.push_back(added);
   }
 
-  SortMode mode_;
+  EntryOrder order_;
+  bool marked_;  // keys built from UTF-8 may hold marked characters
   std::vector<Node> nodes_;
   bool ranked_ = true;
   std::vector<int32_t> empty_keys_;
@@ -389,15 +410,15 @@ void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEnt
   EntryScanner(context, input, table).run();
 }
 
-std::vector<uint32_t> link_bibitems(SortMode mode, const BibEntryTable& table, size_t first,
-                                    size_t count) {
-  return EntryLinker(mode, table, first, count).run();
+std::vector<uint32_t> link_bibitems(const EntryOrder& order, const BibEntryTable& table,
+                                    size_t first, size_t count) {
+  return EntryLinker(order, table, first, count).run();
 }
 
 bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
                    std::string_view input, std::string* out, std::string* messages,
                    size_t* entry_count) {
-  if (settings.sort_mode == SortMode::kNone) {
+  if (settings.sort_mode == SortMode::kNone && !settings.english_first) {
     out->append(input);
     return true;
   }
@@ -406,6 +427,7 @@ bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
     return false;
   }
   const SortKeyContext context = make_sort_key_context(settings, dictionary);
+  const EntryOrder order{settings.sort_mode, settings.encoding, settings.english_first};
   BibEntryTable table;
   scan_bibitems(context, input, &table);
   if (entry_count != nullptr) *entry_count = table.entries.size();
@@ -417,7 +439,7 @@ bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
     append_piece(input.substr(piece.text_begin, piece.text_end - piece.text_begin),
                  &pending_line_end, out);
     if (piece.entry_count == 0) continue;
-    for (uint32_t i : link_bibitems(settings.sort_mode, table, piece.first_entry, piece.entry_count)) {
+    for (uint32_t i : link_bibitems(order, table, piece.first_entry, piece.entry_count)) {
       const BibEntry& entry = table.entries[piece.first_entry + i];
       append_piece(input.substr(entry.begin, entry.end - entry.begin), &pending_line_end, out);
     }

@@ -17,8 +17,9 @@ struct PinyinDictionary;
 struct SortKeyContext;
 
 // Reorders the entries of `input` (the whole .bbl, CR LF folded to LF)
-// under settings.sort_mode (not kNone) and appends the rewritten text to
-// *out. `dictionary` is required in pinyin mode and ignored otherwise.
+// under settings.sort_mode, settings.encoding and settings.english_first
+// and appends the rewritten text to *out; with neither a sort mode nor
+// English first, the text goes out as it came. `dictionary` is required in pinyin mode and ignored otherwise.
 // Returns true on success; on failure appends a message to *messages and
 // leaves *out unspecified.
 //
@@ -61,12 +62,28 @@ int count_bibitems(std::string_view input);
 // from its author line.
 void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEntryTable* table);
 
+// How the entries are ordered. Entries without an author line go first;
+// those whose author line starts with Chinese text go before the others,
+// or after them with `english_first`. kNone keeps the file order in each
+// of these groups.
+struct EntryOrder {
+  SortMode mode = SortMode::kPinyin;
+  Encoding encoding = Encoding::kGbk;  // of the text the keys were built from
+  bool english_first = false;
+};
+
 // Returns the output order of the `count` entries that start at `first`, as
 // positions relative to `first`: each entry in file order is inserted before
 // the first placed entry that compares greater than it, so equal entries
-// keep their file order.
-std::vector<uint32_t> link_bibitems(SortMode mode, const BibEntryTable& table, size_t first,
-                                    size_t count);
+// keep their file order. English first then only swaps the two groups.
+std::vector<uint32_t> link_bibitems(const EntryOrder& order, const BibEntryTable& table,
+                                    size_t first, size_t count);
+
+// The Chinese-first order of `mode` over keys built from GBK.
+inline std::vector<uint32_t> link_bibitems(SortMode mode, const BibEntryTable& table, size_t first,
+                                           size_t count) {
+  return link_bibitems(EntryOrder{mode}, table, first, count);
+}
 
 }  // namespace tolvar
 

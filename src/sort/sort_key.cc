@@ -10,13 +10,23 @@ namespace {
 
 constexpr std::string_view kPinyinMacro = "\\pinyin{";
 
-bool is_lead_byte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool is_trail_byte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+const unsigned char* bytes_at(std::string_view text, size_t i) {
+  return reinterpret_cast<const unsigned char*>(text.data() + i);
+}
 
-// True when a whole GBK character starts at `i`.
-bool gbk_at(std::string_view text, size_t i) {
-  return i + 1 < text.size() && is_lead_byte(static_cast<unsigned char>(text[i])) &&
-         is_trail_byte(static_cast<unsigned char>(text[i + 1]));
+// Bytes of the Chinese character that starts at `i`, 0 when none does.
+// Most bytes of an author line are ASCII, which starts no multi-byte
+// character in either encoding; they are let go before the model is asked.
+inline size_t chinese_at(const CharModel& model, std::string_view text, size_t i) {
+  if (i + 1 >= text.size() || static_cast<unsigned char>(text[i]) < 0x80) return 0;
+  const size_t length = model.char_length(text, i);
+  return length > 1 && model.is_chinese(bytes_at(text, i), length) ? length : 0;
+}
+
+// Bytes of the character that starts at `i`, Chinese or not.
+inline size_t char_at(const CharModel& model, std::string_view text, size_t i) {
+  if (i >= text.size()) return 0;
+  return static_cast<unsigned char>(text[i]) < 0x80 ? 1 : model.char_length(text, i);
 }
 
 bool is_separator(char c) { return c == ' ' || c == ','; }
@@ -43,8 +53,8 @@ class NameSplitter {
     // Ties and line ends are blanks. A "~" that is the second byte of a GBK
     // character belongs to the character.
     for (size_t i = 0; i < line_.size(); ++i) {
-      if (gbk_at(line_, i)) {
-        ++i;
+      if (const size_t length = char_at(context_.model, line_, i); length > 1) {
+        i += length - 1;
       } else if (line_[i] == '~' || line_[i] == '\n' || line_[i] == '\r') {
         line_[i] = ' ';
       }
@@ -109,17 +119,17 @@ class NameSplitter {
       group_ = true;
     } else if (c == '\\') {
       copy(peek(1) == '{' || peek(1) == '}' ? 2 : 1);
-    } else if (gbk_at(line_, pos_)) {
-      return take_gbk_character();
+    } else if (const size_t length = chinese_at(context_.model, line_, pos_)) {
+      return take_chinese_character(length);
     } else {
       copy(1);
-      if (gbk_at(line_, pos_)) ++parts_;
+      if (chinese_at(context_.model, line_, pos_)) ++parts_;
     }
     return Token::kOther;
   }
 
-  Token take_gbk_character() {
-    copy(2);
+  Token take_chinese_character(size_t length) {
+    copy(length);
     if (peek() != ' ' && peek() != ',') ++parts_;
     if (context_.mode != SortMode::kPinyin && starts_with_folded(line_, pos_, kPinyinMacro)) {
       // The explicit reading only matters to the pinyin order; drop it whole.
@@ -181,28 +191,55 @@ class NameSplitter {
   bool group_ = false;
 };
 
-bool ends_with_gbk_character(std::string_view text) {
-  bool gbk = false;
-  for (size_t i = 0; i < text.size(); i += gbk ? 2 : 1) gbk = gbk_at(text, i);
-  return gbk;
+bool ends_with_multibyte_character(const CharModel& model, std::string_view text) {
+  size_t length = 0;
+  for (size_t i = 0; i < text.size(); i += length) length = char_at(model, text, i);
+  return length > 1;
 }
 
 // The part of a name that its key is made from: without leading blanks,
 // commas and "{", and without a closing "}" at its end. A "}" that is the
 // second byte of a GBK character belongs to that character and stays.
-std::string_view name_body(std::string_view name) {
+std::string_view name_body(const CharModel& model, std::string_view name) {
   size_t begin = 0;
   while (begin < name.size() && (is_separator(name[begin]) || name[begin] == '{')) ++begin;
   std::string_view body = name.substr(begin);
-  if (body.empty() || body.back() != '}' || ends_with_gbk_character(body)) return body;
+  if (body.empty() || body.back() != '}' || ends_with_multibyte_character(model, body)) return body;
   return body.substr(0, body.size() - 1);
 }
 
-// A compound surname that starts the name at `i`, or null.
-const CompoundSurname* find_compound(const PinyinDictionary& dictionary, std::string_view name,
-                                     size_t i) {
-  if (name.size() - i < 4) return nullptr;
-  const std::string_view four = name.substr(i, 4);
+// The GBK pair of the Chinese character of `length` bytes at `i`, empty
+// when GBK lacks it.
+std::string_view gbk_pair(const CharModel& model, std::string_view name, size_t i, size_t length,
+                          char (&pair)[2]) {
+  const int code = model.gbk_code(bytes_at(name, i), length);
+  if (code < 0) return {};
+  pair[0] = static_cast<char>(code >> 8);
+  pair[1] = static_cast<char>(code & 0xFF);
+  return {pair, 2};
+}
+
+// A compound surname whose two characters start the name at `i` (the first
+// of them `length` bytes long), or null. A GBK name is compared as it
+// stands; other text through the GBK pairs of its characters.
+const CompoundSurname* find_compound(const CharModel& model, const PinyinDictionary& dictionary,
+                                     std::string_view name, size_t i, size_t length) {
+  std::string_view four;
+  char pairs[4];
+  if (model.encoding() == Encoding::kGbk) {
+    if (name.size() - i < 4) return nullptr;
+    four = name.substr(i, 4);
+  } else {
+    char first[2], second[2];
+    const size_t second_length = chinese_at(model, name, i + length);
+    if (second_length == 0 || gbk_pair(model, name, i, length, first).empty() ||
+        gbk_pair(model, name, i + length, second_length, second).empty()) {
+      return nullptr;
+    }
+    std::copy(first, first + 2, pairs);
+    std::copy(second, second + 2, pairs + 2);
+    four = {pairs, 4};
+  }
   for (const CompoundSurname& compound : dictionary.compounds) {
     if (compound.characters.size() == 4 && compound.characters == four) return &compound;
   }
@@ -213,15 +250,57 @@ const CompoundSurname* find_compound(const PinyinDictionary& dictionary, std::st
 // name key.
 std::string_view key_reading(std::string_view reading) { return reading.substr(0, reading.find('\0')); }
 
-std::string_view dictionary_reading(const PinyinDictionary& dictionary, std::string_view name,
-                                    size_t i, bool surname) {
-  const int index = gbk_index(reinterpret_cast<const unsigned char*>(name.data() + i));
+// The reading of the key character `pair` (a GBK pair; a marked character
+// has none) from the dictionary.
+std::string_view dictionary_reading(const PinyinDictionary& dictionary, const char* pair,
+                                    bool surname) {
+  const int index = gbk_index(reinterpret_cast<const unsigned char*>(pair));
   if (index < 0 || static_cast<size_t>(index) >= dictionary.characters.size()) return {};
   const CharacterReadings& readings = dictionary.characters[index];
   return key_reading(surname ? readings.surname : readings.ordinary);
 }
 
+// Copies text other than a Chinese character into the key (a run of other
+// text, or a reading when `after_character`), marking every segment start
+// in it that would read as a Chinese character (see kTextMark): the run's
+// own start, and the byte after any 0x07 the text holds.
+void append_other_text(const CharModel& model, std::string_view text, std::string* key,
+                       bool after_character = false) {
+  if (!model.is_utf8()) {
+    key->append(text);
+    return;
+  }
+  for (size_t begin = 0;;) {
+    const size_t end = std::min(text.find(kSegmentSeparator, begin), text.size());
+    const std::string_view piece = text.substr(begin, end - begin);
+    const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
+    if (!(begin == 0 && after_character) && !piece.empty() &&
+        (p[0] == kMarkedLead || (piece.size() >= 2 && starts_key_character(p, false)))) {
+      key->push_back(kTextMark);
+    }
+    key->append(piece);
+    if (end == text.size()) return;
+    key->push_back(kSegmentSeparator);
+    begin = end + 1;
+  }
+}
+
 }  // namespace
+
+void append_key_character(const CharModel& model, const unsigned char* p, size_t length,
+                          std::string* key) {
+  const int code = model.gbk_code(p, length);
+  if (code >= 0) {
+    key->push_back(static_cast<char>(code >> 8));
+    key->push_back(static_cast<char>(code & 0xFF));
+    return;
+  }
+  const char32_t c = model.code_point(p, length);
+  key->push_back(static_cast<char>(kMarkedLead));
+  key->push_back(static_cast<char>(0x80 | (c >> 14 & 0x7F)));
+  key->push_back(static_cast<char>(0x80 | (c >> 7 & 0x7F)));
+  key->push_back(static_cast<char>(0x80 | (c & 0x7F)));
+}
 
 std::string strip_leading_separators(std::string_view text) {
   size_t begin = 0;
@@ -235,6 +314,7 @@ SortKeyContext make_sort_key_context(const Settings& settings, const PinyinDicti
   context.editors_stop_word = strip_leading_separators(settings.words.editors2_from);
   context.editor_stop_word = strip_leading_separators(settings.words.editor2_from);
   context.dictionary = dictionary;
+  context.model = CharModel(settings.encoding);
   return context;
 }
 
@@ -242,65 +322,82 @@ void split_names(const SortKeyContext& context, std::string_view key_line, std::
   NameSplitter(context, key_line, name_list).run();
 }
 
-void plain_name_key(std::string_view name, std::string* key) {
-  const std::string_view body = name_body(name);
-  enum class Kind { kNone, kGbk, kOther } previous = Kind::kNone;
+void plain_name_key(std::string_view name, std::string* key, const CharModel& model) {
+  const std::string_view body = name_body(model, name);
+  enum class Kind { kNone, kChinese, kOther } previous = Kind::kNone;
   bool after_separator_run = false;
+  size_t other_begin = 0;  // start of the run of other text in progress
   size_t i = 0;
   while (i < body.size()) {
     if (is_separator(body[i])) {
+      if (previous == Kind::kOther) append_other_text(model, body.substr(other_begin, i - other_begin), key);
+      previous = Kind::kNone;
       while (i < body.size() && is_separator(body[i])) ++i;
       if (i == body.size()) break;
       key->push_back(kSegmentSeparator);
       after_separator_run = true;
       continue;
     }
-    const Kind kind = gbk_at(body, i) ? Kind::kGbk : Kind::kOther;
+    const size_t chinese = chinese_at(model, body, i);
+    const Kind kind = chinese ? Kind::kChinese : Kind::kOther;
     if (previous != Kind::kNone && kind != previous && !after_separator_run) {
+      if (previous == Kind::kOther) append_other_text(model, body.substr(other_begin, i - other_begin), key);
       key->push_back(kSegmentSeparator);
     }
-    const size_t width = kind == Kind::kGbk ? 2 : 1;
-    key->append(body, i, width);
-    i += width;
+    if (kind == Kind::kChinese) {
+      append_key_character(model, bytes_at(body, i), chinese, key);
+      i += chinese;
+    } else {
+      if (kind != previous) other_begin = i;
+      ++i;
+    }
     previous = kind;
     after_separator_run = false;
   }
+  if (previous == Kind::kOther) append_other_text(model, body.substr(other_begin, i - other_begin), key);
   key->push_back('\0');
 }
 
-void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, std::string* key) {
-  const std::string_view body = name_body(name);
+void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, std::string* key,
+                     const CharModel& model) {
+  const std::string_view body = name_body(model, name);
   const size_t key_start = key->size();
   bool first_character = true;
   size_t i = 0;
   for (;;) {
     while (i < body.size() && is_separator(body[i])) ++i;
     if (i == body.size()) break;
-    if (!gbk_at(body, i)) {
+    const size_t length = chinese_at(model, body, i);
+    if (length == 0) {
       const size_t begin = i;
-      while (i < body.size() && !gbk_at(body, i) && !is_separator(body[i])) ++i;
-      key->append(body, begin, i - begin);
+      while (i < body.size() && !chinese_at(model, body, i) && !is_separator(body[i])) ++i;
+      append_other_text(model, body.substr(begin, i - begin), key);
     } else if (const CompoundSurname* compound =
-                   first_character ? find_compound(dictionary, body, i) : nullptr) {
-      key->append(body, i, 2);
-      key->append(key_reading(compound->first_reading));
+                   first_character ? find_compound(model, dictionary, body, i, length) : nullptr) {
+      const size_t second = chinese_at(model, body, i + length);
+      append_key_character(model, bytes_at(body, i), length, key);
+      append_other_text(model, key_reading(compound->first_reading), key, true);
       key->push_back(kSegmentSeparator);
-      key->append(body, i + 2, 2);
-      key->append(key_reading(compound->second_reading));
-      i += 4;
+      append_key_character(model, bytes_at(body, i + length), second, key);
+      append_other_text(model, key_reading(compound->second_reading), key, true);
+      i += length + second;
       first_character = false;
-    } else if (starts_with_folded(body, i + 2, kPinyinMacro)) {
+    } else if (starts_with_folded(body, i + length, kPinyinMacro)) {
       // An explicit reading leaves the first-character flag as it was.
-      key->append(body, i, 2);
-      const size_t begin = i + 2 + kPinyinMacro.size();
+      append_key_character(model, bytes_at(body, i), length, key);
+      const size_t begin = i + length + kPinyinMacro.size();
       const size_t close = std::min(body.find('}', begin), body.size());
-      key->append(body, begin, close - begin);
+      append_other_text(model, body.substr(begin, close - begin), key, true);
       i = close == body.size() ? close : close + 1;
     } else {
-      key->append(body, i, 2);
-      key->append(dictionary_reading(dictionary, body, i, first_character));
+      const size_t at = key->size();
+      append_key_character(model, bytes_at(body, i), length, key);
+      if (key->size() - at == 2) {
+        append_other_text(model, dictionary_reading(dictionary, key->data() + at, first_character), key,
+                          true);
+      }
       first_character = false;
-      i += 2;
+      i += length;
     }
     key->push_back(kSegmentSeparator);
   }
@@ -318,9 +415,9 @@ void build_sort_key(const SortKeyContext& context, std::string_view key_line, st
     const std::string_view name(names.data() + begin, end - begin);
     if (context.mode == SortMode::kPinyin) {
       static const PinyinDictionary kEmpty;
-      pinyin_name_key(context.dictionary ? *context.dictionary : kEmpty, name, key);
+      pinyin_name_key(context.dictionary ? *context.dictionary : kEmpty, name, key, context.model);
     } else {
-      plain_name_key(name, key);
+      plain_name_key(name, key, context.model);
     }
     begin = end + 1;
   }

@@ -8,10 +8,12 @@
 #ifndef TOLVAR_SORT_SORT_KEY_H_
 #define TOLVAR_SORT_SORT_KEY_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "run/settings.h"
+#include "sort/char_model.h"
 
 namespace tolvar {
 
@@ -19,12 +21,42 @@ struct PinyinDictionary;
 
 inline constexpr char kSegmentSeparator = '\x07';
 
+// A Chinese character stands in a key as its GBK pair, whatever the
+// encoding of the .bbl, so that one set of rules orders it. One that GBK
+// lacks (only in keys built from UTF-8) stands as kMarkedLead and three
+// bytes of its code point, 7 bits each with the high bit set: no NUL or
+// 0x07 among them, and the bytes order as the code points do.
+inline constexpr unsigned char kMarkedLead = 0xFF;
+inline constexpr std::size_t kMarkedLength = 4;
+// Put before a run of other text that would read as a Chinese character
+// (UTF-8 keys only; GBK text never starts such a run with a GBK pair).
+inline constexpr char kTextMark = '\x80';
+
+// Whether the key segment at `p` starts with a Chinese character. Marked
+// characters exist only in keys built from UTF-8 (`marked`); in GBK keys a
+// byte 0xFF is other text.
+inline bool starts_key_character(const unsigned char* p, bool marked) {
+  if (p[0] >= 0x81 && p[0] <= 0xFE) return p[1] >= 0x40 && p[1] <= 0xFE && p[1] != 0x7F;
+  return marked && p[0] == kMarkedLead;
+}
+
+// Bytes of the Chinese character at `p` in a key.
+inline std::size_t key_character_length(const unsigned char* p, bool marked) {
+  return marked && p[0] == kMarkedLead ? kMarkedLength : 2;
+}
+
+// Appends the key form of the Chinese character `p` (`length` bytes in the
+// model's encoding).
+void append_key_character(const CharModel& model, const unsigned char* p, std::size_t length,
+                          std::string* key);
+
 // What key building reads besides the line itself.
 struct SortKeyContext {
   SortMode mode = SortMode::kPinyin;
   std::string editors_stop_word = "editors";
   std::string editor_stop_word = "editor";
   const PinyinDictionary* dictionary = nullptr;  // used in pinyin mode only
+  CharModel model;  // how the bytes of the line make characters
 };
 
 // Copies `text` without its leading blanks and commas.
@@ -40,10 +72,11 @@ void split_names(const SortKeyContext& context, std::string_view key_line, std::
 
 // Appends the name key of `name` for the stroke and Unicode orders, its NUL
 // included.
-void plain_name_key(std::string_view name, std::string* key);
+void plain_name_key(std::string_view name, std::string* key, const CharModel& model = CharModel());
 
 // Appends the name key of `name` for the pinyin order, its NUL included.
-void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, std::string* key);
+void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, std::string* key,
+                     const CharModel& model = CharModel());
 
 // Appends the sort key of `key_line` to *key.
 void build_sort_key(const SortKeyContext& context, std::string_view key_line, std::string* key);
