@@ -1,11 +1,14 @@
 // Fuzzes key building and comparison in all four orders, from GBK or (bit
 // 0x40 of the first byte) UTF-8 lines: two author lines from the input
-// become sort keys, which must be well formed and compare consistently.
+// become sort keys, which must be well formed and compare consistently, and
+// whose GBK segments must order by their weights as compare_gbk_segments
+// orders them.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sort/compare_keys.h"
 #include "sort/gbk_tables.h"
@@ -68,6 +71,44 @@ void check_well_formed(const std::string& key, SortMode mode, bool utf8) {
 
 int sign(int value) { return (value > 0) - (value < 0); }
 
+// The segments of a key that start with a Chinese character.
+std::vector<std::string_view> gbk_segments(const std::string& key, bool utf8) {
+  std::vector<std::string_view> segments;
+  const auto* p = reinterpret_cast<const unsigned char*>(key.data());
+  for (size_t at = 0; at < key.size();) {
+    size_t end = at;
+    while (p[end] != 0 && p[end] != 0x07) ++end;
+    if (end > at && tolvar::starts_key_character(p + at, utf8)) segments.emplace_back(key.data() + at, end - at);
+    at = end + 1;
+  }
+  return segments;
+}
+
+// Weights stand for the segment rule wherever they exist; in keys as built
+// they always do, except for characters without a code point in the
+// Unicode order.
+void check_weights(const std::string& key_a, const std::string& key_b, SortMode mode,
+                   tolvar::Encoding encoding) {
+  const bool utf8 = encoding == tolvar::Encoding::kUtf8;
+  std::vector<std::string_view> segments = gbk_segments(key_a, utf8);
+  for (std::string_view segment : gbk_segments(key_b, utf8)) segments.push_back(segment);
+  std::vector<std::string> weights(segments.size());
+  for (size_t i = 0; i < segments.size(); ++i) {
+    const bool weighed = tolvar::append_gbk_segment_weight(mode, segments[i], &weights[i], encoding);
+    check(weighed || mode == SortMode::kUnicode);
+    if (!weighed) weights[i].clear();
+  }
+  for (size_t i = 0; i < segments.size(); ++i) {
+    for (size_t k = 0; k < segments.size(); ++k) {
+      if (weights[i].empty() || weights[k].empty()) continue;
+      check(sign(weights[i].compare(weights[k])) ==
+            sign(tolvar::compare_gbk_segments(mode, segments[i], segments[k], encoding)));
+      // No weight starts another, so that weights can be joined.
+      check(i == k || weights[i] == weights[k] || !weights[k].starts_with(weights[i]));
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -99,5 +140,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(sign(compare(key_a, key_b, 0, 1)) == -sign(compare(key_b, key_a, 1, 0)));
   check(compare(key_a, key_a, 0, 0) == 0);
   check(compare(key_a, key_a, 0, 1) == 0);
+  check_weights(key_a, key_b, context.mode, encoding);
   return 0;
 }

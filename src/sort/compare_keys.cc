@@ -1,6 +1,7 @@
 #include "sort/compare_keys.h"
 
 #include <cstring>
+#include <string>
 
 #include "sort/gbk_tables.h"
 #include "sort/sort_key.h"
@@ -172,7 +173,98 @@ int compare_name_lists(SortMode mode, const char* key_a, const char* key_b, int 
   return *b != 0 ? -1 : 0;
 }
 
+// Weights (see append_gbk_segment_weight). Each character's weight opens
+// with a class byte above the byte that ends a segment's weight, so that a
+// segment that is the start of another orders first, and marked characters
+// after GBK ones.
+constexpr char kWeightEnd = 0x00;
+constexpr char kWeightGbk = 0x01;
+constexpr char kWeightMarked = 0x02;
+
+void append_folded(const Byte* p, const Byte* end, std::string* weight) {
+  for (; p < end; ++p) weight->push_back(static_cast<char>(fold_case(*p)));
+}
+
+// Pinyin: the folded reading, ended by a byte below all of its own (a key
+// holds no NUL), then the character's bytes with the top bit flipped, which
+// orders them as signed values.
+template <bool kMarked>
+bool append_reading_weight(const Byte* p, const Byte* end, std::string* weight) {
+  if (kMarked && is_marked(p)) {
+    if (end - p < static_cast<ptrdiff_t>(kMarkedLength)) return false;
+    weight->push_back(kWeightMarked);
+    weight->append(reinterpret_cast<const char*>(p + 1), kMarkedLength - 1);
+    append_folded(p + kMarkedLength, end, weight);
+    weight->push_back(kWeightEnd);
+    return true;
+  }
+  weight->push_back(kWeightGbk);
+  append_folded(p + 2, end, weight);
+  weight->push_back(kWeightEnd);
+  weight->push_back(static_cast<char>(p[0] ^ 0x80));
+  weight->push_back(static_cast<char>(p[1] ^ 0x80));
+  return true;
+}
+
+// One GBK character under the stroke or Unicode rule. Stroke sequences are
+// digits, so the NUL after one ends it below any longer sequence; in the
+// stroke-count order the count goes first.
+bool append_character_weight(SortMode mode, const Byte* p, std::string* weight) {
+  weight->push_back(kWeightGbk);
+  if (mode == SortMode::kUnicode) {
+    const int cell = (p[0] - 0x81) * 192 + (p[1] - 0x40);
+    const int unicode = cell >= 0 && cell < kGbkUnicodeCells ? gbk_to_unicode(cell) : 0;
+    if (unicode == 0) return false;  // the rest of the segment would count as equal
+    weight->push_back(static_cast<char>(unicode >> 8));
+    weight->push_back(static_cast<char>(unicode & 0xFF));
+    return true;
+  }
+  const int index = gbk_index(p);
+  if (index < 0) return false;
+  const std::string_view strokes = stroke_sequence(index);
+  if (mode == SortMode::kBihuashu) {
+    if (strokes.size() > 0xFF) return false;
+    weight->push_back(static_cast<char>(strokes.size()));
+  }
+  weight->append(strokes);
+  weight->push_back(kWeightEnd);
+  return true;
+}
+
+// Stroke and Unicode orders: the characters' weights, then the segment end,
+// below every character's class byte, so the shorter segment goes first.
+template <bool kMarked>
+bool append_character_run_weight(SortMode mode, const Byte* p, const Byte* end, std::string* weight) {
+  while (p < end) {
+    const size_t length = key_character_length(p, kMarked);
+    if (end - p < static_cast<ptrdiff_t>(length)) return false;
+    if (kMarked && length != 2) {
+      weight->push_back(kWeightMarked);
+      weight->append(reinterpret_cast<const char*>(p + 1), kMarkedLength - 1);
+    } else if (!append_character_weight(mode, p, weight)) {
+      return false;
+    }
+    p += length;
+  }
+  weight->push_back(kWeightEnd);
+  return true;
+}
+
+template <bool kMarked>
+bool append_segment_weight(SortMode mode, std::string_view segment, std::string* weight) {
+  const Byte* p = reinterpret_cast<const Byte*>(segment.data());
+  const Byte* end = p + segment.size();
+  if (mode == SortMode::kPinyin) return append_reading_weight<kMarked>(p, end, weight);
+  return append_character_run_weight<kMarked>(mode, p, end, weight);
+}
+
 }  // namespace
+
+bool append_gbk_segment_weight(SortMode mode, std::string_view segment, std::string* weight,
+                               Encoding encoding) {
+  return encoding == Encoding::kUtf8 ? append_segment_weight<true>(mode, segment, weight)
+                                     : append_segment_weight<false>(mode, segment, weight);
+}
 
 int compare_gbk_segments(SortMode mode, std::string_view segment_a, std::string_view segment_b,
                          Encoding encoding) {

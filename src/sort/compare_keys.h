@@ -33,6 +33,19 @@ int compare_keys(SortMode mode, const char* key_a, const char* key_b, int index_
 int compare_gbk_segments(SortMode mode, std::string_view segment_a, std::string_view segment_b,
                          Encoding encoding = Encoding::kGbk);
 
+// Appends to *weight the bytes that stand for a GBK segment (as above)
+// under the mode's rule: two segments compare under compare_gbk_segments
+// as their weights compare as byte strings (unsigned), and no weight is a
+// prefix of another, so weights can be joined. Ranking entries then sorts
+// precomputed bytes instead of walking the keys again for every pair.
+// Returns false, leaving *weight unspecified, where the rule is no order:
+// a character without a code point in the Unicode order, or one that is
+// not a whole character of the key.
+//
+// Performance-critical; please benchmark any changes.
+bool append_gbk_segment_weight(SortMode mode, std::string_view segment, std::string* weight,
+                               Encoding encoding = Encoding::kGbk);
+
 }  // namespace tolvar
 
 #endif  // TOLVAR_SORT_COMPARE_KEYS_H_

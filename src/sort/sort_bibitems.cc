@@ -191,40 +191,20 @@ void hash_other_start(const char* key, bool marked, std::vector<uint32_t>* hashe
   }
 }
 
-// Compares the GBK starts of two keys that start with a GBK segment: the
-// run of GBK segments that opens each first name key, segment by segment
-// under the mode's rule, then what ends each run. Where this is not 0,
-// compare_keys gives the same sign.
-int compare_gbk_starts(SortMode mode, Encoding encoding, const char* a, const char* b) {
-  const bool marked = encoding == Encoding::kUtf8;
-  for (;;) {
-    const std::string_view segment_a = first_segment(a), segment_b = first_segment(b);
-    const int result = compare_gbk_segments(mode, segment_a, segment_b, encoding);
-    if (result != 0) return result;
-    const Next next_a = next_segment(&a, segment_a, marked), next_b = next_segment(&b, segment_b, marked);
-    if (next_a != Next::kGbk || next_b != Next::kGbk) {
-      return next_a == next_b ? 0 : (next_a < next_b ? -1 : 1);
-    }
-  }
-}
-
-// Ranks are a consistent order only where every character of the GBK
-// start has a code point: one without makes the rest of its segment equal
-// to anything under the Unicode rule.
-// Marked characters always have one.
-bool gbk_start_can_rank(SortMode mode, bool marked, const char* key) {
-  if (mode != SortMode::kUnicode) return true;
+// Appends the weight of the GBK start of `key`, a key that starts with a
+// GBK segment: the weight of each GBK segment of the run that opens its
+// first name key, each followed by what comes next (Next is in the order
+// compare_keys gives it). Where the weights of two keys differ, compare_keys
+// orders the keys as the weights order. False when the mode's rule is no
+// order on these segments (see append_gbk_segment_weight).
+bool append_gbk_start_weight(const EntryOrder& order, const char* key, std::string* weight) {
+  const bool marked = order.encoding == Encoding::kUtf8;
   for (;;) {
     const std::string_view segment = first_segment(key);
-    size_t length = 2;
-    for (size_t i = 0; i + 1 < segment.size(); i += length) {
-      const auto* p = reinterpret_cast<const unsigned char*>(segment.data() + i);
-      length = key_character_length(p, marked);
-      if (length != 2) continue;
-      const int cell = (p[0] - 0x81) * 192 + (p[1] - 0x40);
-      if (cell < 0 || cell >= kGbkUnicodeCells || gbk_to_unicode(cell) == 0) return false;
-    }
-    if (next_segment(&key, segment, marked) != Next::kGbk) return true;
+    if (!append_gbk_segment_weight(order.mode, segment, weight, order.encoding)) return false;
+    const Next next = next_segment(&key, segment, marked);
+    weight->push_back(static_cast<char>(next));
+    if (next != Next::kGbk) return true;
   }
 }
 
@@ -295,25 +275,35 @@ class EntryLinker {
                         order_.encoding);
   }
 
-  // Dense ranks of the GBK starts.
+  // Dense ranks of the GBK starts, from their weights: one pass over each
+  // key, then a sort of byte strings. When any start has no weight, every
+  // entry is placed by the plain walk.
+  //
+  // Performance-critical; please benchmark any changes.
   void rank_gbk_starts() {
-    std::vector<int32_t> gbk;
+    std::string weights;
+    std::vector<std::pair<size_t, int32_t>> ends;  // end of each weight in `weights`, its entry
     for (int32_t i = 0; i < static_cast<int32_t>(nodes_.size()); ++i) {
       if (nodes_[i].kind != FirstSegment::kGbk) continue;
-      if (!gbk_start_can_rank(order_.mode, marked_, nodes_[i].key)) {
+      if (!append_gbk_start_weight(order_, nodes_[i].key, &weights)) {
         ranked_ = false;
         return;
       }
-      gbk.push_back(i);
+      ends.emplace_back(weights.size(), i);
     }
-    const auto less = [this](int32_t a, int32_t b) {
-      return compare_gbk_starts(order_.mode, order_.encoding, nodes_[a].key, nodes_[b].key) < 0;
-    };
-    std::sort(gbk.begin(), gbk.end(), less);
+    // Views are taken once `weights` no longer grows.
+    std::vector<std::pair<std::string_view, int32_t>> ranked;
+    ranked.reserve(ends.size());
+    size_t begin = 0;
+    for (const auto& [end, node] : ends) {
+      ranked.emplace_back(std::string_view(weights).substr(begin, end - begin), node);
+      begin = end;
+    }
+    std::sort(ranked.begin(), ranked.end());
     uint32_t rank = 0;
-    for (size_t k = 0; k < gbk.size(); ++k) {
-      if (k > 0 && less(gbk[k - 1], gbk[k])) ++rank;
-      nodes_[gbk[k]].rank = rank;
+    for (size_t k = 0; k < ranked.size(); ++k) {
+      if (k > 0 && ranked[k - 1].first != ranked[k].first) ++rank;
+      nodes_[ranked[k].second].rank = rank;
     }
   }
 
