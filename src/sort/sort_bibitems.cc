@@ -16,8 +16,28 @@ constexpr std::string_view kBeginText = "\\begin{thebibliography}{";
 constexpr std::string_view kEndText = "\\end{thebibliography}";
 constexpr std::string_view kBibitem = "\\bibitem";
 
-bool contains(std::string_view line, std::string_view text) {
-  return line.find(text) != std::string_view::npos;
+// What a line holds of the texts that shape the entries.
+enum class LineKind { kOrdinary, kBegin, kEnd, kBibitem };
+
+// The kind of `line`, from one pass over its backslashes (every text starts
+// with one): the environment start wins over its end and both over
+// "\bibitem", wherever each stands in the line. For kBibitem, *bibitem
+// receives the position of the first "\bibitem".
+//
+// Performance-critical (once per line); please benchmark any changes.
+LineKind classify_line(std::string_view line, size_t* bibitem) {
+  LineKind kind = LineKind::kOrdinary;
+  for (size_t at = line.find('\\'); at != std::string_view::npos; at = line.find('\\', at + 1)) {
+    const std::string_view rest = line.substr(at);
+    if (rest.starts_with(kBeginText)) return LineKind::kBegin;
+    if (rest.starts_with(kEndText)) {
+      kind = LineKind::kEnd;
+    } else if (kind == LineKind::kOrdinary && rest.starts_with(kBibitem)) {
+      kind = LineKind::kBibitem;
+      *bibitem = at;
+    }
+  }
+  return kind;
 }
 
 // Where the author line of the current entry stands.
@@ -27,12 +47,12 @@ enum class KeyLine {
   kNext,           // the next ordinary line
 };
 
-// How the \bibitem line sets the key-line state: a label in brackets or a
-// citation key in braces puts the author line on a following line. Any raw
-// "]" closes a label, also one right after a lead byte, as in the
-// conversion pass.
-KeyLine key_line_after_bibitem(std::string_view line, KeyLine state) {
-  const size_t after = line.find(kBibitem) + kBibitem.size();
+// How the \bibitem line, its first "\bibitem" at `bibitem`, sets the
+// key-line state: a label in brackets or a citation key in braces puts the
+// author line on a following line. Any raw "]" closes a label, also one
+// right after a lead byte, as in the conversion pass.
+KeyLine key_line_after_bibitem(std::string_view line, size_t bibitem, KeyLine state) {
+  const size_t after = bibitem + kBibitem.size();
   if (after >= line.size()) return state;
   if (line[after] == '[') {
     return line.find(']', after) != std::string_view::npos ? KeyLine::kNext
@@ -60,15 +80,17 @@ class EntryScanner {
 
  private:
   void take_line(size_t begin, std::string_view line) {
-    if (contains(line, kBeginText)) {
+    size_t bibitem = 0;
+    const LineKind kind = classify_line(line, &bibitem);
+    if (kind == LineKind::kBegin) {
       close_environment(begin);
       in_environment_ = true;
-    } else if (contains(line, kEndText)) {
+    } else if (kind == LineKind::kEnd) {
       close_environment(begin);
       in_environment_ = false;
-    } else if (in_environment_ && contains(line, kBibitem)) {
+    } else if (in_environment_ && kind == LineKind::kBibitem) {
       start_entry(begin);
-      key_line_ = key_line_after_bibitem(line, key_line_);
+      key_line_ = key_line_after_bibitem(line, bibitem, key_line_);
     } else if (entry_open_) {
       take_ordinary_line(line);
     }
@@ -90,7 +112,7 @@ class EntryScanner {
       if (line.find(']') != std::string_view::npos) key_line_ = KeyLine::kNext;
     } else if (key_line_ == KeyLine::kNext) {
       table_->entries.back().key = table_->keys.size();
-      build_sort_key(context_, line, &table_->keys);
+      build_sort_key(context_, line, &table_->keys, &scratch_);
       key_line_ = KeyLine::kNone;
     }
   }
@@ -110,6 +132,7 @@ class EntryScanner {
   const SortKeyContext& context_;
   std::string_view input_;
   BibEntryTable* table_;
+  SortKeyScratch scratch_;
   bool in_environment_ = false;
   bool entry_open_ = false;
   KeyLine key_line_ = KeyLine::kNone;

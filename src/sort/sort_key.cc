@@ -47,9 +47,13 @@ bool starts_with_folded(std::string_view text, size_t i, std::string_view word) 
 // at brace depth 0, once it has a separator and two parts.
 class NameSplitter {
  public:
-  NameSplitter(const SortKeyContext& context, std::string_view key_line, std::string* out)
-      : context_(context), line_(key_line.substr(0, key_line.find('\0'))), out_(out),
-        name_start_(out->size()) {
+  // `line` is scratch space, reused from line to line to spare an
+  // allocation each.
+  NameSplitter(const SortKeyContext& context, std::string_view key_line, std::string* line,
+               std::string* out)
+      : context_(context), line_(*line), out_(out), name_start_(out->size()),
+        stop_starts_{first_folded(context.editors_stop_word), first_folded(context.editor_stop_word)} {
+    line_.assign(key_line.substr(0, key_line.find('\0')));
     // Ties and line ends are blanks. A "~" that is the second byte of a GBK
     // character belongs to the character.
     for (size_t i = 0; i < line_.size(); ++i) {
@@ -84,16 +88,33 @@ class NameSplitter {
   // The byte `k` places ahead, NUL past the end (a NUL cannot occur inside).
   char peek(size_t k = 0) const { return pos_ + k < line_.size() ? line_[pos_ + k] : '\0'; }
   void copy(size_t n) {
-    out_->append(line_, pos_, n);
+    if (n == 1) {
+      out_->push_back(line_[pos_]);
+    } else {
+      out_->append(line_, pos_, n);
+    }
     pos_ += n;
   }
   void skip_separators() {
     while (!at_end() && is_separator(line_[pos_])) ++pos_;
   }
 
+  // The folded first byte of a stop word; NUL for an empty one, which
+  // matches everywhere.
+  static char first_folded(std::string_view word) { return word.empty() ? '\0' : fold_case(word[0]); }
+
+  // Whether a stop test can succeed at the cursor. Most bytes start none of
+  // the stop words, and this spares them the prefix tests.
+  bool may_stop_here() const {
+    const char c = fold_case(line_[pos_]);
+    return c == 'e' || c == '(' || c == '[' || c == stop_starts_[0] || c == stop_starts_[1] ||
+           stop_starts_[0] == '\0' || stop_starts_[1] == '\0';
+  }
+
   // The list ends at "et al", at either editor stop word, or at a bracketed
   // number; tested at every token start, inside words too.
   bool stop_word_here() const {
+    if (!may_stop_here()) return false;
     if (starts_with_folded(line_, pos_, "et al") ||
         starts_with_folded(line_, pos_, context_.editors_stop_word) ||
         starts_with_folded(line_, pos_, context_.editor_stop_word)) {
@@ -158,8 +179,9 @@ class NameSplitter {
 
   void name_end_step() {
     skip_separators();
-    if (starts_with_folded(line_, pos_, "and ")) consume_joiner(4);
-    if (starts_with_folded(line_, pos_, "\\& ")) consume_joiner(3);
+    // The first byte is tested alone first: most tokens are followed by neither.
+    if (fold_case(peek()) == 'a' && starts_with_folded(line_, pos_, "and ")) consume_joiner(4);
+    if (peek() == '\\' && starts_with_folded(line_, pos_, "\\& ")) consume_joiner(3);
     if (separators_ >= 1 && parts_ >= 2) {
       out_->push_back('\0');
       name_start_ = out_->size();
@@ -181,9 +203,10 @@ class NameSplitter {
   }
 
   const SortKeyContext& context_;
-  std::string line_;
+  std::string& line_;
   std::string* out_;
   size_t name_start_;
+  const char stop_starts_[2];  // of the editors and editor stop words
   size_t pos_ = 0;
   int parts_ = 0;
   int separators_ = 0;
@@ -319,7 +342,8 @@ SortKeyContext make_sort_key_context(const Settings& settings, const PinyinDicti
 }
 
 void split_names(const SortKeyContext& context, std::string_view key_line, std::string* name_list) {
-  NameSplitter(context, key_line, name_list).run();
+  std::string line;
+  NameSplitter(context, key_line, &line, name_list).run();
 }
 
 void plain_name_key(std::string_view name, std::string* key, const CharModel& model) {
@@ -406,9 +430,11 @@ void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, 
   key->push_back('\0');
 }
 
-void build_sort_key(const SortKeyContext& context, std::string_view key_line, std::string* key) {
-  std::string names;
-  split_names(context, key_line, &names);
+void build_sort_key(const SortKeyContext& context, std::string_view key_line, std::string* key,
+                    SortKeyScratch* scratch) {
+  std::string& names = scratch->names;
+  names.clear();
+  NameSplitter(context, key_line, &scratch->line, &names).run();
   size_t begin = 0;
   while (begin < names.size() && names[begin] != '\0') {
     const size_t end = names.find('\0', begin);
@@ -422,6 +448,11 @@ void build_sort_key(const SortKeyContext& context, std::string_view key_line, st
     begin = end + 1;
   }
   key->push_back('\0');
+}
+
+void build_sort_key(const SortKeyContext& context, std::string_view key_line, std::string* key) {
+  SortKeyScratch scratch;
+  build_sort_key(context, key_line, key, &scratch);
 }
 
 }  // namespace tolvar

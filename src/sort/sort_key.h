@@ -81,6 +81,19 @@ void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, 
 // Appends the sort key of `key_line` to *key.
 void build_sort_key(const SortKeyContext& context, std::string_view key_line, std::string* key);
 
+// Buffers of key building, kept from line to line by a caller that builds
+// many keys, so that a line costs no allocation.
+struct SortKeyScratch {
+  std::string line;   // the key line, ties and line ends made blanks
+  std::string names;  // its name list
+};
+
+// The same, with the caller's scratch space.
+//
+// Performance-critical (once per entry); please benchmark any changes.
+void build_sort_key(const SortKeyContext& context, std::string_view key_line, std::string* key,
+                    SortKeyScratch* scratch);
+
 }  // namespace tolvar
 
 #endif  // TOLVAR_SORT_SORT_KEY_H_
