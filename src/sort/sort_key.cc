@@ -69,8 +69,8 @@ class NameSplitter {
     for (;;) {
       skip_separators();
       if (at_end()) break;
-      copy_quiet_run();
-      if (depth_ == 0 && stop_word_here()) break;
+      if (depth_ == 0 && stop_word_at(pos_)) break;
+      copy_plain_run();
       const Token token = take_token();
       if (token == Token::kFullStop) break;
       if (token == Token::kOther) {
@@ -104,51 +104,50 @@ class NameSplitter {
   // matches everywhere.
   static char first_folded(std::string_view word) { return word.empty() ? '\0' : fold_case(word[0]); }
 
-  // Whether a stop test can succeed at the cursor. Most bytes start none of
-  // the stop words, and this spares them the prefix tests.
-  bool may_stop_here() const {
-    const char c = fold_case(line_[pos_]);
+  // Whether a stop test can succeed at `at`. Most bytes start none of the
+  // stop words, and this spares them the prefix tests.
+  bool may_stop_at(size_t at) const {
+    const char c = fold_case(line_[at]);
     return c == 'e' || c == '(' || c == '[' || c == stop_starts_[0] || c == stop_starts_[1] ||
            stop_starts_[0] == '\0' || stop_starts_[1] == '\0';
   }
 
-  // Whether no rule looks at `c`: taken as a token it is only copied, and
-  // standing right after a token it makes no test succeed (no separator,
-  // joiner, stop word or Chinese character starts with it).
-  bool is_quiet(char c) const {
-    const char folded = fold_case(c);
-    return static_cast<unsigned char>(c) < 0x80 && !is_separator(c) && c != '{' && c != '}' &&
-           c != '(' && c != '[' && c != '\\' && folded != 'a' && folded != 'e' &&
-           folded != stop_starts_[0] && folded != stop_starts_[1];
-  }
-
-  // Copies at once the quiet bytes at the cursor that a quiet byte follows:
-  // taken one by one, each would be copied and change nothing else. Not
-  // when a name end is due after the next token (counts reached at a
-  // negative depth) or when an empty stop word ends the list at once.
-  //
-  // Performance-critical: most bytes of an author line go this way.
-  void copy_quiet_run() {
-    if ((separators_ >= 1 && parts_ >= 2) || stop_starts_[0] == '\0' || stop_starts_[1] == '\0') return;
-    if (!is_quiet(line_[pos_])) return;
-    size_t end = pos_;
-    while (end + 1 < line_.size() && is_quiet(line_[end + 1])) ++end;
-    if (end == pos_) return;
-    out_->append(line_, pos_, end - pos_);
-    pos_ = end;
-    group_ = false;
-  }
-
   // The list ends at "et al", at either editor stop word, or at a bracketed
   // number; tested at every token start, inside words too.
-  bool stop_word_here() const {
-    if (!may_stop_here()) return false;
-    if (starts_with_folded(line_, pos_, "et al") ||
-        starts_with_folded(line_, pos_, context_.editors_stop_word) ||
-        starts_with_folded(line_, pos_, context_.editor_stop_word)) {
+  bool stop_word_at(size_t at) const {
+    if (!may_stop_at(at)) return false;
+    if (starts_with_folded(line_, at, "et al") ||
+        starts_with_folded(line_, at, context_.editors_stop_word) ||
+        starts_with_folded(line_, at, context_.editor_stop_word)) {
       return true;
     }
-    return (peek() == '(' || peek() == '[') && is_digit(peek(1));
+    return (line_[at] == '(' || line_[at] == '[') && at + 1 < line_.size() && is_digit(line_[at + 1]);
+  }
+
+  // Whether `c` makes a token of one byte that is only copied.
+  static bool is_plain(char c) {
+    return static_cast<unsigned char>(c) < 0x80 && !is_separator(c) && c != '{' && c != '}' &&
+           c != '(' && c != '\\';
+  }
+
+  // Copies the plain bytes from the cursor on in one go, up to the last one
+  // of the run or the last before a byte where a stop word or "and " starts.
+  // Taken one by one, each would only be copied: no separator, joiner or
+  // Chinese character follows it, and no test succeeds at the next. Not
+  // when a name end is due after the next token (counts reached at a
+  // negative depth). The cursor is left on the last byte of the run, whose
+  // stop test has passed, to be taken as a token.
+  //
+  // Performance-critical: most bytes of an author line go this way.
+  void copy_plain_run() {
+    if ((separators_ >= 1 && parts_ >= 2) || !is_plain(line_[pos_])) return;
+    size_t end = pos_;
+    while (end + 1 < line_.size() && is_plain(line_[end + 1]) &&
+           !(depth_ == 0 && (stop_word_at(end + 1) || starts_with_folded(line_, end + 1, "and ")))) {
+      ++end;
+    }
+    out_->append(line_, pos_, end - pos_);
+    pos_ = end;
   }
 
   Token take_token() {
@@ -273,8 +272,41 @@ std::string_view gbk_pair(const CharModel& model, std::string_view name, size_t 
 // A compound surname whose two characters start the name at `i` (the first
 // of them `length` bytes long), or null. A GBK name is compared as it
 // stands; other text through the GBK pairs of its characters.
+std::uint32_t pack(std::string_view four) {
+  std::uint32_t packed = 0;
+  for (char c : four) packed = packed << 8 | static_cast<unsigned char>(c);
+  return packed;
+}
+
+void build_compound_index(const PinyinDictionary& dictionary, CompoundIndex* index) {
+  index->dictionary = &dictionary;
+  index->by_bytes.clear();
+  for (size_t k = 0; k < dictionary.compounds.size(); ++k) {
+    const std::string& characters = dictionary.compounds[k].characters;
+    if (characters.size() == 4) index->by_bytes.emplace_back(pack(characters), static_cast<std::uint32_t>(k));
+  }
+  std::sort(index->by_bytes.begin(), index->by_bytes.end());
+}
+
+// The first compound surname, in file order, whose characters are `four`:
+// from the index when there is one (null otherwise).
+const CompoundSurname* compound_of(const PinyinDictionary& dictionary, const CompoundIndex* index,
+                                   std::string_view four) {
+  if (index != nullptr) {
+    const std::pair<std::uint32_t, std::uint32_t> wanted(pack(four), 0);
+    const auto found = std::lower_bound(index->by_bytes.begin(), index->by_bytes.end(), wanted);
+    if (found == index->by_bytes.end() || found->first != wanted.first) return nullptr;
+    return &dictionary.compounds[found->second];
+  }
+  for (const CompoundSurname& compound : dictionary.compounds) {
+    if (compound.characters.size() == 4 && compound.characters == four) return &compound;
+  }
+  return nullptr;
+}
+
 const CompoundSurname* find_compound(const CharModel& model, const PinyinDictionary& dictionary,
-                                     std::string_view name, size_t i, size_t length) {
+                                     const CompoundIndex* index, std::string_view name, size_t i,
+                                     size_t length) {
   std::string_view four;
   char pairs[4];
   if (model.encoding() == Encoding::kGbk) {
@@ -291,10 +323,7 @@ const CompoundSurname* find_compound(const CharModel& model, const PinyinDiction
     std::copy(second, second + 2, pairs + 2);
     four = {pairs, 4};
   }
-  for (const CompoundSurname& compound : dictionary.compounds) {
-    if (compound.characters.size() == 4 && compound.characters == four) return &compound;
-  }
-  return nullptr;
+  return compound_of(dictionary, index, four);
 }
 
 // A reading as the key takes it: up to a NUL byte, which would end the
@@ -334,6 +363,58 @@ void append_other_text(const CharModel& model, std::string_view text, std::strin
     key->push_back(kSegmentSeparator);
     begin = end + 1;
   }
+}
+
+// The name key of `name` for the pinyin order; `index` (null for none)
+// finds the compound surnames.
+//
+// Performance-critical (once per name); please benchmark any changes.
+void append_pinyin_name_key(const PinyinDictionary& dictionary, const CompoundIndex* index,
+                            std::string_view name, std::string* key, const CharModel& model) {
+  const std::string_view body = name_body(model, name);
+  const size_t key_start = key->size();
+  bool first_character = true;
+  size_t i = 0;
+  for (;;) {
+    while (i < body.size() && is_separator(body[i])) ++i;
+    if (i == body.size()) break;
+    const size_t length = chinese_at(model, body, i);
+    if (length == 0) {
+      const size_t begin = i;
+      while (i < body.size() && !chinese_at(model, body, i) && !is_separator(body[i])) ++i;
+      append_other_text(model, body.substr(begin, i - begin), key);
+    } else if (const CompoundSurname* compound =
+                   first_character ? find_compound(model, dictionary, index, body, i, length) : nullptr) {
+      const size_t second = chinese_at(model, body, i + length);
+      append_key_character(model, bytes_at(body, i), length, key);
+      append_other_text(model, key_reading(compound->first_reading), key, true);
+      key->push_back(kSegmentSeparator);
+      append_key_character(model, bytes_at(body, i + length), second, key);
+      append_other_text(model, key_reading(compound->second_reading), key, true);
+      i += length + second;
+      first_character = false;
+    } else if (starts_with_folded(body, i + length, kPinyinMacro)) {
+      // An explicit reading leaves the first-character flag as it was.
+      append_key_character(model, bytes_at(body, i), length, key);
+      const size_t begin = i + length + kPinyinMacro.size();
+      const size_t close = std::min(body.find('}', begin), body.size());
+      append_other_text(model, body.substr(begin, close - begin), key, true);
+      i = close == body.size() ? close : close + 1;
+    } else {
+      const size_t at = key->size();
+      append_key_character(model, bytes_at(body, i), length, key);
+      if (key->size() - at == 2) {
+        append_other_text(model, dictionary_reading(dictionary, key->data() + at, first_character), key,
+                          true);
+      }
+      first_character = false;
+      i += length;
+    }
+    key->push_back(kSegmentSeparator);
+  }
+  // The last separator written closes the name key instead.
+  if (key->size() > key_start) key->pop_back();
+  key->push_back('\0');
 }
 
 }  // namespace
@@ -412,54 +493,16 @@ void plain_name_key(std::string_view name, std::string* key, const CharModel& mo
 
 void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, std::string* key,
                      const CharModel& model) {
-  const std::string_view body = name_body(model, name);
-  const size_t key_start = key->size();
-  bool first_character = true;
-  size_t i = 0;
-  for (;;) {
-    while (i < body.size() && is_separator(body[i])) ++i;
-    if (i == body.size()) break;
-    const size_t length = chinese_at(model, body, i);
-    if (length == 0) {
-      const size_t begin = i;
-      while (i < body.size() && !chinese_at(model, body, i) && !is_separator(body[i])) ++i;
-      append_other_text(model, body.substr(begin, i - begin), key);
-    } else if (const CompoundSurname* compound =
-                   first_character ? find_compound(model, dictionary, body, i, length) : nullptr) {
-      const size_t second = chinese_at(model, body, i + length);
-      append_key_character(model, bytes_at(body, i), length, key);
-      append_other_text(model, key_reading(compound->first_reading), key, true);
-      key->push_back(kSegmentSeparator);
-      append_key_character(model, bytes_at(body, i + length), second, key);
-      append_other_text(model, key_reading(compound->second_reading), key, true);
-      i += length + second;
-      first_character = false;
-    } else if (starts_with_folded(body, i + length, kPinyinMacro)) {
-      // An explicit reading leaves the first-character flag as it was.
-      append_key_character(model, bytes_at(body, i), length, key);
-      const size_t begin = i + length + kPinyinMacro.size();
-      const size_t close = std::min(body.find('}', begin), body.size());
-      append_other_text(model, body.substr(begin, close - begin), key, true);
-      i = close == body.size() ? close : close + 1;
-    } else {
-      const size_t at = key->size();
-      append_key_character(model, bytes_at(body, i), length, key);
-      if (key->size() - at == 2) {
-        append_other_text(model, dictionary_reading(dictionary, key->data() + at, first_character), key,
-                          true);
-      }
-      first_character = false;
-      i += length;
-    }
-    key->push_back(kSegmentSeparator);
-  }
-  // The last separator written closes the name key instead.
-  if (key->size() > key_start) key->pop_back();
-  key->push_back('\0');
+  append_pinyin_name_key(dictionary, nullptr, name, key, model);
 }
 
 void build_sort_key(const SortKeyContext& context, std::string_view key_line, std::string* key,
                     SortKeyScratch* scratch) {
+  static const PinyinDictionary kEmpty;
+  const PinyinDictionary& dictionary = context.dictionary ? *context.dictionary : kEmpty;
+  if (context.mode == SortMode::kPinyin && scratch->compounds.dictionary != &dictionary) {
+    build_compound_index(dictionary, &scratch->compounds);
+  }
   std::string& names = scratch->names;
   names.clear();
   NameSplitter(context, key_line, &scratch->line, &names).run();
@@ -468,8 +511,7 @@ void build_sort_key(const SortKeyContext& context, std::string_view key_line, st
     const size_t end = names.find('\0', begin);
     const std::string_view name(names.data() + begin, end - begin);
     if (context.mode == SortMode::kPinyin) {
-      static const PinyinDictionary kEmpty;
-      pinyin_name_key(context.dictionary ? *context.dictionary : kEmpty, name, key, context.model);
+      append_pinyin_name_key(dictionary, &scratch->compounds, name, key, context.model);
     } else {
       plain_name_key(name, key, context.model);
     }

@@ -9,8 +9,11 @@
 #define TOLVAR_SORT_SORT_KEY_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "run/settings.h"
 #include "sort/char_model.h"
@@ -81,11 +84,22 @@ void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, 
 // Appends the sort key of `key_line` to *key.
 void build_sort_key(const SortKeyContext& context, std::string_view key_line, std::string* key);
 
+// The compound surnames of a dictionary by their four bytes, so that a
+// name's first characters are looked up instead of walking the table.
+struct CompoundIndex {
+  const PinyinDictionary* dictionary = nullptr;  // the one it was built from
+  // (packed bytes, position in the table), sorted: the first of equal
+  // bytes is the first in file order.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> by_bytes;
+};
+
 // Buffers of key building, kept from line to line by a caller that builds
-// many keys, so that a line costs no allocation.
+// many keys, so that a line costs no allocation. It serves one dictionary,
+// which must not change while it is in use.
 struct SortKeyScratch {
   std::string line;   // the key line, ties and line ends made blanks
   std::string names;  // its name list
+  CompoundIndex compounds;
 };
 
 // The same, with the caller's scratch space.
