@@ -153,10 +153,11 @@ class EntryScanner {
 // - a key that starts with other text compares greater than the added one
 //   only where the run of other text that opens the added key's first name
 //   key also opens the placed key's (differing text keeps the file order,
-//   and a shorter run goes first); hashes of these runs pass the others
-//   without reading their keys;
-// - a key that starts with GBK text is ranked by its GBK start (below),
-//   and the ranks agree with compare_keys wherever they differ. The run
+//   and a shorter run goes first); lists by the hashes of these runs give
+//   just those placed keys, without reading the others;
+// - a key that starts with GBK text is ranked by the weight of its GBK
+//   start (below), and the ranks agree with compare_keys wherever they
+//   differ. The run
 //   stays ordered by rank, since the walk passes every entry of lower rank
 //   and stops at the first of higher rank; so the walk starts at the first
 //   entry of equal rank and compares only the entries of that rank.
@@ -285,6 +286,26 @@ class EntryLinker {
     int32_t tail = -1;
   };
 
+  // A weight with its first eight bytes as a number, which decides most
+  // comparisons without a call to compare the bytes.
+  struct Weighed {
+    uint64_t head = 0;
+    std::string_view weight;
+    int32_t node = 0;
+
+    static Weighed of(std::string_view weight, int32_t node) {
+      uint64_t head = 0;
+      for (size_t k = 0; k < 8; ++k) {
+        head = head << 8 | (k < weight.size() ? static_cast<unsigned char>(weight[k]) : 0);
+      }
+      return {head, weight, node};
+    }
+    bool operator<(const Weighed& other) const {
+      if (head != other.head) return head < other.head;
+      return weight < other.weight;
+    }
+  };
+
   bool sorting() const { return order_.mode != SortMode::kNone; }
 
   void append_list(const List& list, std::vector<uint32_t>* order) const {
@@ -315,18 +336,18 @@ class EntryLinker {
       ends.emplace_back(weights.size(), i);
     }
     // Views are taken once `weights` no longer grows.
-    std::vector<std::pair<std::string_view, int32_t>> ranked;
+    std::vector<Weighed> ranked;
     ranked.reserve(ends.size());
     size_t begin = 0;
     for (const auto& [end, node] : ends) {
-      ranked.emplace_back(std::string_view(weights).substr(begin, end - begin), node);
+      ranked.push_back(Weighed::of(std::string_view(weights).substr(begin, end - begin), node));
       begin = end;
     }
     std::sort(ranked.begin(), ranked.end());
     uint32_t rank = 0;
     for (size_t k = 0; k < ranked.size(); ++k) {
-      if (k > 0 && ranked[k - 1].first != ranked[k].first) ++rank;
-      nodes_[ranked[k].second].rank = rank;
+      if (k > 0 && ranked[k - 1].weight != ranked[k].weight) ++rank;
+      nodes_[ranked[k].node].rank = rank;
     }
   }
 
@@ -362,22 +383,49 @@ class EntryLinker {
     insert_before(&gbk_, placed, added);
   }
 
+  uint32_t hash_at(int32_t i, uint32_t depth) const {
+    return other_hashes_[nodes_[i].other_hashes + depth - 1];
+  }
+
+  // Whether the other-text run of entry `i` has `depth` segments or more,
+  // the first `depth` of them hashing to `hash`.
+  bool has_prefix(int32_t i, uint32_t depth, uint32_t hash) const {
+    return nodes_[i].other_run >= depth && hash_at(i, depth) == hash;
+  }
+
+  static uint64_t prefix_key(uint32_t depth, uint32_t hash) { return uint64_t{depth} << 32 | hash; }
+
+  // Only a placed entry whose other-text run starts with the whole run of
+  // the added one can compare greater (see above); the list of that prefix
+  // holds just these, in list order. Entries whose text only shares the
+  // hash compare below the added one, as the earlier in the file.
+  //
+  // Performance-critical; please benchmark any changes.
   void insert_other(int32_t added) {
-    const Node& node = nodes_[added];
-    const uint32_t run = node.other_run;
-    const uint32_t run_hash = other_hashes_[node.other_hashes + run - 1];
-    std::vector<int32_t>& same_start = by_first_segment_[other_hashes_[node.other_hashes]];
-    for (auto placed = same_start.begin(); placed != same_start.end(); ++placed) {
-      const Node& other = nodes_[*placed];
-      if (other.other_run < run || other_hashes_[other.other_hashes + run - 1] != run_hash) continue;
-      if (compare(*placed, added) > 0) {
-        insert_before(&other_, *placed, added);
-        same_start.insert(placed, added);
+    const uint32_t run = nodes_[added].other_run;
+    for (int32_t placed : by_prefix_[prefix_key(run, hash_at(added, run))]) {
+      if (compare(placed, added) > 0) {
+        insert_before(&other_, placed, added);
+        file_under_prefixes(added, placed);
         return;
       }
     }
     insert_before(&other_, -1, added);
-    same_start.push_back(added);
+    file_under_prefixes(added, -1);
+  }
+
+  // Puts `added`, which now stands just before `successor` (-1 for none),
+  // into the list of each prefix of its run, before the first entry of that
+  // list that follows it. That is nearly always `successor` itself, which
+  // has them all but where hashes collide.
+  void file_under_prefixes(int32_t added, int32_t successor) {
+    for (uint32_t depth = 1; depth <= nodes_[added].other_run; ++depth) {
+      const uint32_t hash = hash_at(added, depth);
+      std::vector<int32_t>& list = by_prefix_[prefix_key(depth, hash)];
+      int32_t next = successor;
+      while (next != -1 && !has_prefix(next, depth, hash)) next = nodes_[next].next;
+      list.insert(next == -1 ? list.end() : std::find(list.begin(), list.end(), next), added);
+    }
   }
 
   EntryOrder order_;
@@ -389,9 +437,9 @@ class EntryLinker {
   List other_;
   std::map<uint32_t, int32_t> first_of_rank_;  // rank -> its first entry in the list
   std::vector<uint32_t> other_hashes_;
-  // Entries whose first segment has one hash, in list order. Entries of
-  // different text may share a hash; they compare below the added one.
-  std::unordered_map<uint32_t, std::vector<int32_t>> by_first_segment_;
+  // For each depth and hash (prefix_key), the entries whose other-text
+  // run has that prefix, in list order.
+  std::unordered_map<uint64_t, std::vector<int32_t>> by_prefix_;
 };
 
 void append_piece(std::string_view text, bool* pending_line_end, std::string* out) {
@@ -419,7 +467,8 @@ int count_bibitems(std::string_view input) {
 }
 
 void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEntryTable* table) {
-  table->entries.reserve(table->entries.size() + count_bibitems(input));
+  // No count of the entries first: that would read the text once more,
+  // for less than the vector's own growth costs.
   EntryScanner(context, input, table).run();
 }
 
