@@ -1,7 +1,7 @@
 #include "sort/sort_bibitems.h"
 
 #include <algorithm>
-#include <map>
+#include <bit>
 #include <unordered_map>
 #include <utility>
 
@@ -349,6 +349,8 @@ class EntryLinker {
       if (k > 0 && ranked[k - 1].weight != ranked[k].weight) ++rank;
       nodes_[ranked[k].node].rank = rank;
     }
+    first_of_rank_.assign(rank + 1, -1);
+    ranks_placed_.assign(rank / 64 + 1, 0);
   }
 
   // Puts `added` before `placed` in `list`, or at its end when `placed` is -1.
@@ -360,20 +362,32 @@ class EntryLinker {
     (placed == -1 ? list->tail : nodes_[placed].previous) = added;
   }
 
+  // The first placed entry of the lowest rank at or above `rank` that has
+  // one, -1 for none.
+  int32_t first_at_or_above(uint32_t rank) const {
+    size_t word = rank / 64;
+    uint64_t bits = ranks_placed_[word] & (~uint64_t{0} << (rank % 64));
+    while (bits == 0) {
+      if (++word == ranks_placed_.size()) return -1;
+      bits = ranks_placed_[word];
+    }
+    return first_of_rank_[word * 64 + std::countr_zero(bits)];
+  }
+
   void insert_ranked(int32_t added) {
     const uint32_t rank = nodes_[added].rank;
-    auto first_of_rank = first_of_rank_.lower_bound(rank);
-    if (first_of_rank == first_of_rank_.end() || first_of_rank->first != rank) {
-      const int32_t placed = first_of_rank == first_of_rank_.end() ? -1 : first_of_rank->second;
-      insert_before(&gbk_, placed, added);
-      first_of_rank_.emplace_hint(first_of_rank, rank, added);
+    int32_t& first = first_of_rank_[rank];
+    if (first == -1) {
+      insert_before(&gbk_, first_at_or_above(rank), added);
+      first = added;
+      ranks_placed_[rank / 64] |= uint64_t{1} << (rank % 64);
       return;
     }
-    int32_t placed = first_of_rank->second;
+    int32_t placed = first;
     while (placed != -1 && nodes_[placed].rank == rank && compare(placed, added) <= 0) {
       placed = nodes_[placed].next;
     }
-    if (placed == first_of_rank->second) first_of_rank->second = added;
+    if (placed == first) first = added;
     insert_before(&gbk_, placed, added);
   }
 
@@ -435,7 +449,10 @@ class EntryLinker {
   std::vector<int32_t> empty_keys_;
   List gbk_;
   List other_;
-  std::map<uint32_t, int32_t> first_of_rank_;  // rank -> its first entry in the list
+  // The first entry in the list of each rank, -1 while it has none, and a
+  // bit for each rank that has one.
+  std::vector<int32_t> first_of_rank_;
+  std::vector<uint64_t> ranks_placed_;
   std::vector<uint32_t> other_hashes_;
   // For each depth and hash (prefix_key), the entries whose other-text
   // run has that prefix, in list order.
