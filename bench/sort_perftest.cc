@@ -1,7 +1,7 @@
 // Times the sort step in process, without file I/O, on a .bbl (GBK, or
 // UTF-8 with a third argument "utf8"): the median of 11 runs of each order.
-//   g++ -std=c++20 -O2 -Isrc -Ibuild-release/generated bench/sort_perftest.cc \
-//       build-release/libtolvar_lib.a -o build-release/sort_perftest
+//   g++ -std=c++20 -O2 -Isrc -Ibuild-release/generated bench/sort_perftest.cc
+//     build-release/libtolvar_lib.a -o build-release/sort_perftest   (one line)
 //   build-release/sort_perftest paper.bbl data/GBK2py.inf [utf8]
 #include <algorithm>
 #include <chrono>
