@@ -78,7 +78,9 @@ std::vector<std::string_view> gbk_segments(const std::string& key, bool utf8) {
   for (size_t at = 0; at < key.size();) {
     size_t end = at;
     while (p[end] != 0 && p[end] != 0x07) ++end;
-    if (end > at && tolvar::starts_key_character(p + at, utf8)) segments.emplace_back(key.data() + at, end - at);
+    if (end > at && tolvar::starts_key_character(p + at, utf8)) {
+      segments.emplace_back(key.data() + at, end - at);
+    }
     at = end + 1;
   }
   return segments;

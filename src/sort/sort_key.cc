@@ -45,6 +45,8 @@ bool starts_with_folded(std::string_view text, size_t i, std::string_view word) 
 
 // Cuts one key line into names. The counts decide where a name ends: only
 // at brace depth 0, once it has a separator and two parts.
+//
+// Performance-critical (once per entry); please benchmark any changes.
 class NameSplitter {
  public:
   // `line` is scratch space, reused from line to line to spare an
@@ -270,9 +272,7 @@ std::string_view gbk_pair(const CharModel& model, std::string_view name, size_t 
   return {pair, 2};
 }
 
-// A compound surname whose two characters start the name at `i` (the first
-// of them `length` bytes long), or null. A GBK name is compared as it
-// stands; other text through the GBK pairs of its characters.
+// The four bytes of two GBK characters as one number.
 std::uint32_t pack(std::string_view four) {
   std::uint32_t packed = 0;
   for (char c : four) packed = packed << 8 | static_cast<unsigned char>(c);
@@ -284,7 +284,8 @@ void build_compound_index(const PinyinDictionary& dictionary, CompoundIndex* ind
   index->by_bytes.clear();
   for (size_t k = 0; k < dictionary.compounds.size(); ++k) {
     const std::string& characters = dictionary.compounds[k].characters;
-    if (characters.size() == 4) index->by_bytes.emplace_back(pack(characters), static_cast<std::uint32_t>(k));
+    if (characters.size() != 4) continue;
+    index->by_bytes.emplace_back(pack(characters), static_cast<std::uint32_t>(k));
   }
   std::sort(index->by_bytes.begin(), index->by_bytes.end());
 }
@@ -305,6 +306,9 @@ const CompoundSurname* compound_of(const PinyinDictionary& dictionary, const Com
   return nullptr;
 }
 
+// A compound surname whose two characters start the name at `i` (the first
+// of them `length` bytes long), or null. A GBK name is compared as it
+// stands; other text through the GBK pairs of its characters.
 const CompoundSurname* find_compound(const CharModel& model, const PinyinDictionary& dictionary,
                                      const CompoundIndex* index, std::string_view name, size_t i,
                                      size_t length) {
@@ -466,6 +470,7 @@ void split_names(const SortKeyContext& context, std::string_view key_line, std::
   NameSplitter(context, key_line, &line, name_list).run();
 }
 
+// Performance-critical (once per name); please benchmark any changes.
 void plain_name_key(std::string_view name, std::string* key, const CharModel& model) {
   const std::string_view body = name_body(model, name);
   enum class Kind { kNone, kChinese, kOther } previous = Kind::kNone;
