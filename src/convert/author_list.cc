@@ -19,7 +19,12 @@ struct LookAhead {
 
 bool in_look_ahead_set(std::string_view set, int c) {
   if (c <= 0 || c >= 0x80) return false;
-  return set.find(static_cast<char>(fold_letter(c))) != std::string_view::npos;
+  // A loop: the sets are a few bytes long, shorter than a call to memchr.
+  const char folded = static_cast<char>(fold_letter(c));
+  for (char member : set) {
+    if (member == folded) return true;
+  }
+  return false;
 }
 
 // Reads at most `limit` characters while they are members of `set`.

@@ -178,12 +178,19 @@ def references(text):
 def entry_texts(text, keys):
     """Maps each cited key to the PDF text of its entry (blanks removed), and
     gives the keys in the order of the PDF."""
-    refs = references(text)
+    return locate_entries(references(text), keys, ENTRIES)
+
+
+def locate_entries(refs, keys, entries, fold=False):
+    """Each key's entry in `refs`, found by its title and the author before
+    it (from `entries`; compared in lower case when `fold`), and the keys in
+    the order of `refs`."""
+    searched = refs.lower() if fold else refs
     starts = []
     for key in keys:
-        author, title, _ = ENTRIES[key]
-        at = refs.find(title)
-        start = refs.rfind(author, 0, at) if at >= 0 else -1
+        author, title, _ = entries[key]
+        at = searched.find(title)
+        start = searched.rfind(author, 0, at) if at >= 0 else -1
         if start < 0:
             raise Failure("entry %s missing from the PDF:\n%s" % (key, refs))
         starts.append((start, key))

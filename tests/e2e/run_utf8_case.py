@@ -19,7 +19,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_case import SKIP, Failure, check_log  # noqa: E402
+from run_case import SKIP, Failure, check_log, locate_entries  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MARKER = b"%& This .bbl file has been processed by tolvar!\n"
@@ -125,21 +125,7 @@ def split_text(text):
 
 def entries(refs, keys):
     """Each key's entry text and the keys in the order of the PDF."""
-    low = refs.lower()
-    starts = []
-    for key in keys:
-        author, title, _ = ENTRIES[key]
-        at = low.find(title)
-        start = low.rfind(author, 0, at) if at >= 0 else -1
-        if start < 0:
-            raise Failure("entry %s missing from the PDF:\n%s" % (key, refs))
-        starts.append((start, key))
-    starts.sort()
-    out = {}
-    for i, (start, key) in enumerate(starts):
-        end = starts[i + 1][0] if i + 1 < len(starts) else len(refs)
-        out[key] = refs[start:end]
-    return out, [key for _, key in starts]
+    return locate_entries(refs, keys, ENTRIES, fold=True)
 
 
 def expect_order(order, expected):
