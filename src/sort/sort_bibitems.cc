@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <string>
 #include <unordered_map>
 #include <utility>
 
 #include "sort/compare_keys.h"
-#include "sort/gbk_tables.h"
 #include "sort/sort_key.h"
 
 namespace tolvar {
