@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cstring>
 #include <string_view>
 
@@ -69,12 +70,10 @@ bool blank_may_be_line_end(std::string_view replaced) {
   return replaced.size() >= 2 && replaced.back() == ' ';
 }
 
-// How many bytes at the cursor hold `text`, as they stand, or -1. With
+// How many bytes at the start of `rest` hold `text`, as they stand, or -1. With
 // `may_end_at_line_end`, a line end may stand for the final blank of
 // `text`; it is not counted then, so that it stays in the line.
-std::ptrdiff_t match_at_cursor(const ConvertState& state, std::string_view text,
-                               bool may_end_at_line_end) {
-  const std::string_view rest = rest_of_line(state);
+std::ptrdiff_t match_in(std::string_view rest, std::string_view text, bool may_end_at_line_end) {
   if (rest.starts_with(text)) return static_cast<std::ptrdiff_t>(text.size());
   if (!may_end_at_line_end || text.empty() || text.back() != ' ') return -1;
   const std::string_view before_blank = text.substr(0, text.size() - 1);
@@ -82,6 +81,11 @@ std::ptrdiff_t match_at_cursor(const ConvertState& state, std::string_view text,
   const char line_end = rest[before_blank.size()];
   return line_end == '\n' || line_end == '\r' ? static_cast<std::ptrdiff_t>(before_blank.size())
                                                 : -1;
+}
+
+std::ptrdiff_t match_at_cursor(const ConvertState& state, std::string_view text,
+                               bool may_end_at_line_end) {
+  return match_in(rest_of_line(state), text, may_end_at_line_end);
 }
 
 // The whole of `text` at the cursor, at the start of a scanned line.
@@ -109,6 +113,12 @@ bool replace_if_matched(ConvertState& state, int c, const std::string& from,
   *state.out += to;
   state.cursor += length;
   return true;
+}
+
+// The replaced strings that the scan matches inside a line.
+std::array<const std::string*, 7> replaced_strings(const KeywordStrings& words) {
+  return {&words.pages_from,   &words.chapter_from,  &words.edition_from, &words.editors_from,
+          &words.editor_from,  &words.editors2_from, &words.editor2_from};
 }
 
 bool is_stop_or_line_end(const ConvertState& state, int c) {
@@ -234,6 +244,21 @@ int plain_multibyte_length(const ConvertState& state, const unsigned char* at, b
   return length;
 }
 
+// Whether a replaced string starts at `at`, whatever the state: a byte
+// that starts none is written as it stands.
+bool starts_replaced_string_at(const ConvertState& state, const unsigned char* at) {
+  if (!state.second_bytes[*at & 0x7F].test(at[1])) return false;
+  const std::string_view rest(reinterpret_cast<const char*>(at) + 1,
+                              static_cast<size_t>(state.line_end - at - 1));
+  for (const std::string* from : replaced_strings(state.settings->words)) {
+    if (from->empty() || static_cast<unsigned char>((*from)[0]) != *at) continue;
+    if (match_in(rest, std::string_view(*from).substr(1), blank_may_be_line_end(*from)) != -1) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // Plain ASCII bytes, and GBK pairs where characters are copied raw, take
 // the same road through the scan one by one: no keyword starts with them,
 // the author-list handlers ignore them, and they are written unchanged.
@@ -252,10 +277,9 @@ bool scan_plain_run(ConvertState& state, bool copies_multibyte) {
   int last = 0;
   for (;;) {
     const unsigned char c = *next;
-    // A blank is plain where no author list takes it and no replaced
-    // string that starts with a blank goes on with the byte after it.
     if (state.plain_run[c] ||
-        (c == ' ' && !(chinese && author_list) && !state.follows_replaced_blank[next[1]])) {
+        (state.plain_unless_taken[c] && !((c == ' ' || c == ',') && chinese && author_list) &&
+         !starts_replaced_string_at(state, next))) {
       if (!is_ascii_letter(c)) {
         control = false;
       } else if (!control) {
@@ -498,12 +522,6 @@ void convert_line(ConvertState& state) {
   end_line(state);
 }
 
-// The replaced strings that the scan matches inside a line.
-std::array<const std::string*, 7> replaced_strings(const KeywordStrings& words) {
-  return {&words.pages_from,   &words.chapter_from,  &words.edition_from, &words.editors_from,
-          &words.editor_from,  &words.editors2_from, &words.editor2_from};
-}
-
 // Sets starts_replaced[b] for the first byte b of every non-empty replaced
 // string matched inside a line.
 void mark_replaced_first_bytes(const KeywordStrings& words, bool* starts_replaced) {
@@ -512,25 +530,28 @@ void mark_replaced_first_bytes(const KeywordStrings& words, bool* starts_replace
   }
 }
 
-// Marks the second bytes of the replaced strings that start with a blank
-// (every byte for one that is nothing but a blank).
-void mark_bytes_after_replaced_blank(const KeywordStrings& words, bool* follows) {
-  for (const std::string* from : replaced_strings(words)) {
-    if (from->empty() || (*from)[0] != ' ') continue;
+// Marks, for the first byte of each replaced string, the bytes that may
+// come second in a match: its second byte, a line end where that is the
+// string's final blank, every byte for a string of one byte.
+void mark_second_bytes(ConvertState& state) {
+  for (const std::string* from : replaced_strings(state.settings->words)) {
+    if (from->empty() || static_cast<unsigned char>((*from)[0]) >= 0x80) continue;
+    std::bitset<256>& second = state.second_bytes[static_cast<unsigned char>((*from)[0])];
     if (from->size() == 1) {
-      std::fill(follows, follows + 256, true);
+      second.set();
       continue;
     }
-    follows[static_cast<unsigned char>((*from)[1])] = true;
-    // Two blanks: the second may be a line end.
-    if (blank_may_be_line_end(*from) && from->size() == 2) follows['\n'] = follows['\r'] = true;
+    second.set(static_cast<unsigned char>((*from)[1]));
+    if (from->size() == 2 && blank_may_be_line_end(*from)) second.set('\n').set('\r');
   }
 }
 
 void mark_plain_run_bytes(ConvertState& state) {
-  for (int c = 0x21; c < 0x7F; ++c) {
-    state.plain_run[c] = !state.starts_replaced[c] && c != '^' && c != '\\' && c != ',' &&
-                         c != '{' && c != ']';
+  for (int c = 0x20; c < 0x7F; ++c) {
+    const bool special = c == '^' || c == '\\' || c == '{' || c == ']';
+    const bool taken = state.starts_replaced[c] || c == ' ' || c == ',';
+    state.plain_run[c] = !special && !taken;
+    state.plain_unless_taken[c] = !special && taken;
   }
 }
 
@@ -554,7 +575,7 @@ void run_pass(const Settings& settings, std::string_view input, std::string* out
   state.messages = settings.show_parse_errors ? messages : nullptr;
   mark_replaced_first_bytes(settings.words, state.starts_replaced);
   mark_plain_run_bytes(state);
-  mark_bytes_after_replaced_blank(settings.words, state.follows_replaced_blank);
+  mark_second_bytes(state);
   state.use_plain_runs = plain_runs;
 
   // Each line is copied into one reusable buffer that ends in a NUL, which

@@ -6,6 +6,7 @@
 #define TOLVAR_CONVERT_CONVERT_STATE_H_
 
 #include <algorithm>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -133,9 +134,12 @@ struct ConvertState {
   // Bytes that the scan writes unchanged whatever the state: printable
   // ASCII that starts no keyword and means nothing to the handlers.
   bool plain_run[256] = {};
-  // The second bytes of the replaced strings that start with a blank: a
-  // blank followed by none of them starts no replacement.
-  bool follows_replaced_blank[256] = {};
+  // Bytes that are plain where no replaced string starts with them and,
+  // for a blank or comma, no author list takes them.
+  bool plain_unless_taken[256] = {};
+  // For each ASCII first byte of a replaced string, the bytes that may
+  // follow it in a match.
+  std::bitset<256> second_bytes[128];
   // Off only to check the plain-run shortcut against byte-by-byte scanning.
   bool use_plain_runs = true;
 };
