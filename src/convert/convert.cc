@@ -55,6 +55,8 @@ void find_entry_commands(const ConvertState& state, const unsigned char** bibite
   const std::string_view rest = rest_of_line(state);
   for (size_t at = rest.find('\\'); at != std::string_view::npos; at = rest.find('\\', at + 1)) {
     const std::string_view here = rest.substr(at);
+    // Most backslashes start neither command.
+    if (here.size() < kBibitem.size() || (here[1] != 'b' && here[1] != 'n')) continue;
     if (here.starts_with(kBibitem)) {
       *bibitem = state.cursor + at;
       return;
@@ -245,9 +247,9 @@ int plain_multibyte_length(const ConvertState& state, const unsigned char* at, b
 }
 
 // Whether a replaced string starts at `at`, whatever the state: a byte
-// that starts none is written as it stands.
+// that starts none is written as it stands. The caller has found the byte
+// after `at` among second_bytes.
 bool starts_replaced_string_at(const ConvertState& state, const unsigned char* at) {
-  if (!state.second_bytes[*at & 0x7F].test(at[1])) return false;
   const std::string_view rest(reinterpret_cast<const char*>(at) + 1,
                               static_cast<size_t>(state.line_end - at - 1));
   for (const std::string* from : replaced_strings(state.settings->words)) {
@@ -271,20 +273,24 @@ bool scan_plain_run(ConvertState& state, bool copies_multibyte) {
   // "ditor" ahead of any character of the run is ahead of its first.
   const bool editor_phrase =
       state.editor_phrase || (state.last_ditor != nullptr && state.last_ditor > start);
-  const bool author_list = in_author_list(state.entry_state, editor_phrase);
+  const std::uint8_t taken =
+      in_author_list(state.entry_state, editor_phrase) ? ConvertState::kRunTakenInAuthorList : 0;
   bool chinese = state.chinese_seen;
   bool control = state.in_control_word;
   int last = 0;
   for (;;) {
     const unsigned char c = *next;
-    if (state.plain_run[c] ||
-        (state.plain_unless_taken[c] && !((c == ' ' || c == ',') && chinese && author_list) &&
-         !starts_replaced_string_at(state, next))) {
-      if (!is_ascii_letter(c)) {
-        control = false;
-      } else if (!control) {
-        chinese = false;
+    const std::uint8_t kind = state.run_bytes[c];
+    if (kind & ConvertState::kRunAscii) {
+      if ((chinese && (kind & taken)) ||
+          (state.second_bytes[c][next[1]] && starts_replaced_string_at(state, next))) {
+        break;
       }
+      // A letter ends Chinese text unless it names a control word; any
+      // other byte ends the control word.
+      const bool letter = kind & ConvertState::kRunLetter;
+      chinese = chinese && (control || !letter);
+      control = control && letter;
       last = c;
       ++next;
     } else if (copies_multibyte && c >= 0x80 && !state.starts_replaced[c]) {
@@ -304,6 +310,14 @@ bool scan_plain_run(ConvertState& state, bool copies_multibyte) {
   state.cursor = next;
   state.read_start = next - 1;
   state.current = last;
+  // A raw line end or stop character after the run writes nothing and
+  // ends the scan: it is read here as the scan would read it.
+  const unsigned char after = *next;
+  if ((after == '\n' || after == '\r' || (after == state.stop_char && after != 0)) &&
+      !state.starts_replaced[after]) {
+    state.read_start = next;
+    state.current = after;
+  }
   return true;
 }
 
@@ -373,6 +387,11 @@ bool starts_chinese_char(ConvertState& state, int c) {
 // entry is Chinese. The cursor is left where it was.
 void pre_scan_first_block(ConvertState& state) {
   const unsigned char* start = state.cursor;
+  // ASCII other than a caret is never Chinese and reads as itself.
+  while (*state.cursor < 0x80 && *state.cursor != '^' && *state.cursor != 0 &&
+         *state.cursor != '\n' && *state.cursor != '\r') {
+    ++state.cursor;
+  }
   while (*state.cursor != 0 && *state.cursor != '\n' && *state.cursor != '\r') {
     const int c = read_tex_char(state);
     if (c == -1) break;
@@ -548,10 +567,11 @@ void mark_second_bytes(ConvertState& state) {
 
 void mark_plain_run_bytes(ConvertState& state) {
   for (int c = 0x20; c < 0x7F; ++c) {
-    const bool special = c == '^' || c == '\\' || c == '{' || c == ']';
-    const bool taken = state.starts_replaced[c] || c == ' ' || c == ',';
-    state.plain_run[c] = !special && !taken;
-    state.plain_unless_taken[c] = !special && taken;
+    if (c == '^' || c == '\\' || c == '{' || c == ']') continue;
+    std::uint8_t kind = ConvertState::kRunAscii;
+    if (is_ascii_letter(c)) kind |= ConvertState::kRunLetter;
+    if (c == ' ' || c == ',') kind |= ConvertState::kRunTakenInAuthorList;
+    state.run_bytes[c] = kind;
   }
 }
 

@@ -131,12 +131,14 @@ struct ConvertState {
   // The first bytes of the replaced keyword strings: a character that is
   // none of them needs no keyword match.
   bool starts_replaced[256] = {};
-  // Bytes that the scan writes unchanged whatever the state: printable
-  // ASCII that starts no keyword and means nothing to the handlers.
-  bool plain_run[256] = {};
-  // Bytes that are plain where no replaced string starts with them and,
-  // for a blank or comma, no author list takes them.
-  bool plain_unless_taken[256] = {};
+  // What each byte is to a run of plain bytes (the kRun flags below).
+  std::uint8_t run_bytes[256] = {};
+  // Printable ASCII that a run may take: written unchanged unless a
+  // replaced string starts there or an author list takes it.
+  static constexpr std::uint8_t kRunAscii = 1;
+  static constexpr std::uint8_t kRunLetter = 2;
+  // A blank or comma, which an author list takes after Chinese text.
+  static constexpr std::uint8_t kRunTakenInAuthorList = 4;
   // For each ASCII first byte of a replaced string, the bytes that may
   // follow it in a match.
   std::bitset<256> second_bytes[128];
