@@ -261,15 +261,26 @@ bool starts_replaced_string_at(const ConvertState& state, const unsigned char* a
   return false;
 }
 
-// Plain ASCII bytes, and GBK pairs where characters are copied raw, take
-// the same road through the scan one by one: no keyword starts with them,
-// the author-list handlers ignore them, and they are written unchanged.
-// A run of them is scanned in one go. Returns false when there is none.
+// Whether the GBK character at `at`, inside a label, takes the road of a
+// raw pair read one byte at a time: a lead byte and a trail byte that is
+// neither a caret nor the label's closing "]".
+bool is_plain_label_pair(const ConvertState& state, const unsigned char* at) {
+  const unsigned char trail = at[1];
+  return is_gbk_lead(at[0]) && is_gbk_trail(trail) && trail != '^' && trail != state.stop_char;
+}
+
+// Plain ASCII bytes, and GBK pairs where characters are copied raw (or,
+// inside a label, take the label form), take the same road through the
+// scan one by one: no keyword starts with them, the author-list handlers
+// ignore them, and they are written unchanged. A run of them is scanned in
+// one go. Returns false when there is none.
 //
 // This function is performance-critical; please benchmark any changes.
-bool scan_plain_run(ConvertState& state, bool copies_multibyte) {
+bool scan_plain_run(ConvertState& state, bool converts_label) {
   const unsigned char* const start = state.cursor;
   const unsigned char* next = start;
+  // The bytes before it are written.
+  const unsigned char* copied = start;
   // "ditor" ahead of any character of the run is ahead of its first.
   const bool editor_phrase =
       state.editor_phrase || (state.last_ditor != nullptr && state.last_ditor > start);
@@ -293,11 +304,20 @@ bool scan_plain_run(ConvertState& state, bool copies_multibyte) {
       control = control && letter;
       last = c;
       ++next;
-    } else if (copies_multibyte && c >= 0x80 && !state.starts_replaced[c]) {
-      const int length = plain_multibyte_length(state, next, &chinese);
-      if (length == 0) break;
+    } else if (c >= 0x80 && !state.starts_replaced[c]) {
+      if (converts_label) {
+        if (!is_plain_label_pair(state, next)) break;
+        state.out->append(copied, next - copied);
+        write_label_cjk_char(state, c, next[1]);
+        chinese = true;
+        next += 2;
+        copied = next;
+      } else {
+        const int length = plain_multibyte_length(state, next, &chinese);
+        if (length == 0) break;
+        next += length;
+      }
       last = c;
-      next += length;
     } else {
       break;
     }
@@ -306,7 +326,7 @@ bool scan_plain_run(ConvertState& state, bool copies_multibyte) {
   state.editor_phrase = editor_phrase;
   state.chinese_seen = chinese;
   state.in_control_word = control;
-  state.out->append(start, next - start);
+  state.out->append(copied, next - copied);
   state.cursor = next;
   state.read_start = next - 1;
   state.current = last;
@@ -327,7 +347,7 @@ bool scan_plain_run(ConvertState& state, bool copies_multibyte) {
 bool scan_char(ConvertState& state, bool converts_label) {
   if (state.entry_state == EntryState::second_block && state.cursor == state.scan_start) {
     if (replace_at_block_line_start(state)) return true;
-  } else if (state.use_plain_runs && scan_plain_run(state, !converts_label)) {
+  } else if (state.use_plain_runs && scan_plain_run(state, converts_label)) {
     return true;
   }
   const int c = read_tex_char(state);
