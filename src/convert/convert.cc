@@ -261,6 +261,17 @@ bool starts_replaced_string_at(const ConvertState& state, const unsigned char* a
   return false;
 }
 
+// Skips printable ASCII from `at` up to a byte that a run cannot take as
+// it stands or where a replaced string starts. Outside Chinese text and
+// control words no flag changes on such bytes.
+const unsigned char* skip_ascii_text(const ConvertState& state, const unsigned char* at) {
+  while ((state.run_bytes[*at] & ConvertState::kRunAscii) &&
+         !(state.second_bytes[*at][at[1]] && starts_replaced_string_at(state, at))) {
+    ++at;
+  }
+  return at;
+}
+
 // Whether the GBK character at `at`, inside a label, takes the road of a
 // raw pair read one byte at a time: a lead byte and a trail byte that is
 // neither a caret nor the label's closing "]".
@@ -290,6 +301,11 @@ bool scan_plain_run(ConvertState& state, bool converts_label) {
   bool control = state.in_control_word;
   int last = 0;
   for (;;) {
+    if (!chinese && !control) {
+      const unsigned char* const from = next;
+      next = skip_ascii_text(state, next);
+      if (next != from) last = next[-1];
+    }
     const unsigned char c = *next;
     const std::uint8_t kind = state.run_bytes[c];
     if (kind & ConvertState::kRunAscii) {
