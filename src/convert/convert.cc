@@ -467,7 +467,7 @@ void start_entry(ConvertState& state, const unsigned char* bibitem) {
   state.entry_is_chinese = false;
   write_bytes(state, state.cursor, bibitem + kBibitem.size());
   state.cursor = bibitem + kBibitem.size();
-  while (*state.cursor != 0 && *state.cursor != '[') {
+  while (state.cursor != state.line_end && *state.cursor != '[') {
     if (*state.cursor == '{') state.entry_state = EntryState::key;
     *state.out += static_cast<char>(*state.cursor++);
   }
@@ -515,7 +515,8 @@ void convert_line(ConvertState& state) {
 
   const unsigned char first = state.cursor[0];
   const bool is_empty_line = first == 0 || first == '\n' || first == '\r';
-  const unsigned char second = first == 0 ? 0 : state.cursor[1];
+  const unsigned char second =
+      first == 0 || state.cursor + 1 == state.line_limit ? 0 : state.cursor[1];
   if ((first == '\n' && second == '\r') || (first == '\r' && second == '\n')) {
     state.entry_state = EntryState::outside;
     copy_rest_of_line(state);
@@ -537,6 +538,12 @@ void convert_line(ConvertState& state) {
   find_entry_commands(state, &bibitem, &newblock);
   if (bibitem != nullptr) {
     start_entry(state, bibitem);
+    // Without a label the line has been written to its end (its first NUL).
+    if (state.cursor == state.line_end) {
+      if (state.entry_state == EntryState::key) state.entry_state = EntryState::authors;
+      write_bytes(state, state.line_end, state.line_limit);
+      return;
+    }
   } else if (newblock != nullptr) {
     start_block(state, newblock);
   }
@@ -634,20 +641,22 @@ void run_pass(const Settings& settings, std::string_view input, std::string* out
   mark_second_bytes(state);
   state.use_plain_runs = plain_runs;
 
-  // Each line is copied into one reusable buffer that ends in a NUL, which
-  // the reader relies on.
-  std::string line;
+  // Lines are read where they stand: the reader stops at the LF that ends
+  // each of them. Only a last line without one is copied, into a buffer
+  // that ends in a NUL, where the reader stops instead.
+  std::string last_line;
   const bool has_nul = std::memchr(input.data(), 0, input.size()) != nullptr;
   size_t position = 0;
   size_t end = end_of_line_at(input, 0);
   while (position < input.size()) {
     const size_t next_end = end_of_line_at(input, end);
-    line.assign(input.data() + position, end - position);
+    std::string_view line = input.substr(position, end - position);
+    if (line.back() != '\n') line = last_line.assign(line);
     state.next_line = input.substr(end, next_end - end);
     position = end;
     end = next_end;
 
-    state.line_start = reinterpret_cast<const unsigned char*>(line.c_str());
+    state.line_start = reinterpret_cast<const unsigned char*>(line.data());
     state.line_limit = state.line_start + line.size();
     const void* nul = has_nul ? std::memchr(line.data(), 0, line.size()) : nullptr;
     state.line_end = nul != nullptr ? static_cast<const unsigned char*>(nul) : state.line_limit;
