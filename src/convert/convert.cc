@@ -250,6 +250,8 @@ int plain_multibyte_length(const ConvertState& state, const unsigned char* at, b
 // that starts none is written as it stands. The caller has found the byte
 // after `at` among second_bytes.
 bool starts_replaced_string_at(const ConvertState& state, const unsigned char* at) {
+  // Most pairs that pass end there: ", " before a name, " e" before a word.
+  if (state.line_end - at > 2 && !state.third_bytes[*at][at[2]]) return false;
   const std::string_view rest(reinterpret_cast<const char*>(at) + 1,
                               static_cast<size_t>(state.line_end - at - 1));
   for (const std::string* from : replaced_strings(state.settings->words)) {
@@ -593,18 +595,23 @@ void mark_replaced_first_bytes(const KeywordStrings& words, bool* starts_replace
 }
 
 // Marks, for the first byte of each replaced string, the bytes that may
-// come second in a match: its second byte, a line end where that is the
-// string's final blank, every byte for a string of one byte.
+// come second and third in a match: its second and third bytes, a line end
+// where that is the string's final blank, every byte past its end.
 void mark_second_bytes(ConvertState& state) {
   for (const std::string* from : replaced_strings(state.settings->words)) {
     if (from->empty() || static_cast<unsigned char>((*from)[0]) >= 0x80) continue;
     std::bitset<256>& second = state.second_bytes[static_cast<unsigned char>((*from)[0])];
+    std::bitset<256>& third = state.third_bytes[static_cast<unsigned char>((*from)[0])];
+    if (from->size() <= 2) third.set();
     if (from->size() == 1) {
       second.set();
       continue;
     }
     second.set(static_cast<unsigned char>((*from)[1]));
     if (from->size() == 2 && blank_may_be_line_end(*from)) second.set('\n').set('\r');
+    if (from->size() == 2) continue;
+    third.set(static_cast<unsigned char>((*from)[2]));
+    if (from->size() == 3 && blank_may_be_line_end(*from)) third.set('\n').set('\r');
   }
 }
 

@@ -142,6 +142,8 @@ struct ConvertState {
   // For each ASCII first byte of a replaced string, the bytes that may
   // follow it in a match.
   std::bitset<256> second_bytes[128];
+  // And the bytes that may come third.
+  std::bitset<256> third_bytes[128];
   // Off only to check the plain-run shortcut against byte-by-byte scanning.
   bool use_plain_runs = true;
 };
