@@ -28,6 +28,9 @@ enum class LineKind { kOrdinary, kBegin, kEnd, kBibitem };
 LineKind classify_line(std::string_view line, size_t* bibitem) {
   LineKind kind = LineKind::kOrdinary;
   for (size_t at = line.find('\\'); at != std::string_view::npos; at = line.find('\\', at + 1)) {
+    // Most commands (\newblock, \emph) start none of the texts: their
+    // second byte sends them away before any comparison.
+    if (at + 1 < line.size() && line[at + 1] != 'b' && line[at + 1] != 'e') continue;
     const std::string_view rest = line.substr(at);
     if (rest.starts_with(kBeginText)) return LineKind::kBegin;
     if (rest.starts_with(kEndText)) {

@@ -1,6 +1,7 @@
 #include "sort/sort_key.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "sort/gbk_tables.h"
 #include "sort/pinyin_dictionary.h"
@@ -29,9 +30,42 @@ inline size_t char_at(const CharModel& model, std::string_view text, size_t i) {
   return static_cast<unsigned char>(text[i]) < 0x80 ? 1 : model.char_length(text, i);
 }
 
-bool is_separator(char c) { return c == ' ' || c == ','; }
+constexpr bool is_separator(char c) { return c == ' ' || c == ','; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-char fold_case(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+constexpr char fold_case(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+// A set of byte values, tested with one load instead of a chain of
+// comparisons.
+struct ByteSet {
+  std::uint64_t words[4] = {};
+
+  static constexpr ByteSet all() { return {{~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0}}}; }
+
+  constexpr void add(unsigned char c) { words[c >> 6] |= std::uint64_t{1} << (c & 63); }
+  constexpr void add_all(const ByteSet& other) {
+    for (int k = 0; k < 4; ++k) words[k] |= other.words[k];
+  }
+  constexpr bool has(char c) const {
+    const auto b = static_cast<unsigned char>(c);
+    return (words[b >> 6] >> (b & 63) & 1) != 0;
+  }
+};
+
+// Whether `c` makes a token of one byte that the name splitter only copies.
+constexpr bool is_plain(char c) {
+  return static_cast<unsigned char>(c) < 0x80 && !is_separator(c) && c != '{' && c != '}' && c != '(' &&
+         c != '\\';
+}
+
+constexpr ByteSet not_plain_bytes() {
+  ByteSet set;
+  for (int c = 0; c < 256; ++c) {
+    if (!is_plain(static_cast<char>(c))) set.add(static_cast<unsigned char>(c));
+  }
+  return set;
+}
+
+inline constexpr ByteSet kNotPlain = not_plain_bytes();
 
 // ASCII case-insensitive prefix test; an empty word matches everywhere, and
 // a word longer than the rest of the text matches nowhere.
@@ -54,7 +88,7 @@ class NameSplitter {
   NameSplitter(const SortKeyContext& context, std::string_view key_line, std::string* line,
                std::string* out)
       : context_(context), line_(*line), out_(out), name_start_(out->size()),
-        stop_starts_{first_folded(context.editors_stop_word), first_folded(context.editor_stop_word)} {
+        stop_starts_(stop_start_bytes(context)), run_ends_at_depth_0_(plain_run_end_bytes(stop_starts_)) {
     line_.assign(key_line.substr(0, key_line.find('\0')));
     // Ties and line ends are blanks. A "~" that is the second byte of a GBK
     // character belongs to the character.
@@ -102,17 +136,28 @@ class NameSplitter {
     while (!at_end() && is_separator(line_[pos_])) ++pos_;
   }
 
-  // The folded first byte of a stop word; NUL for an empty one, which
-  // matches everywhere.
-  static char first_folded(std::string_view word) { return word.empty() ? '\0' : fold_case(word[0]); }
+  // Adds `c` and, for a lower-case letter, its upper case.
+  static void add_folded(char c, ByteSet* set) {
+    set->add(static_cast<unsigned char>(c));
+    if (c >= 'a' && c <= 'z') set->add(static_cast<unsigned char>(c - ('a' - 'A')));
+  }
+
+  // The bytes where a stop test can succeed: those that fold to the first
+  // byte of "et al", of a stop word or of a bracketed number. An empty
+  // stop word matches everywhere.
+  static ByteSet stop_start_bytes(const SortKeyContext& context) {
+    if (context.editors_stop_word.empty() || context.editor_stop_word.empty()) return ByteSet::all();
+    ByteSet set;
+    for (const char c : {'e', '(', '[', fold_case(context.editors_stop_word[0]),
+                         fold_case(context.editor_stop_word[0])}) {
+      add_folded(c, &set);
+    }
+    return set;
+  }
 
   // Whether a stop test can succeed at `at`. Most bytes start none of the
   // stop words, and this spares them the prefix tests.
-  bool may_stop_at(size_t at) const {
-    const char c = fold_case(line_[at]);
-    return c == 'e' || c == '(' || c == '[' || c == stop_starts_[0] || c == stop_starts_[1] ||
-           stop_starts_[0] == '\0' || stop_starts_[1] == '\0';
-  }
+  bool may_stop_at(size_t at) const { return stop_starts_.has(line_[at]); }
 
   // The list ends at "et al", at either editor stop word, or at a bracketed
   // number; tested at every token start, inside words too.
@@ -126,10 +171,13 @@ class NameSplitter {
     return (line_[at] == '(' || line_[at] == '[') && at + 1 < line_.size() && is_digit(line_[at + 1]);
   }
 
-  // Whether `c` makes a token of one byte that is only copied.
-  static bool is_plain(char c) {
-    return static_cast<unsigned char>(c) < 0x80 && !is_separator(c) && c != '{' && c != '}' &&
-           c != '(' && c != '\\';
+  // The bytes where a plain run at brace depth 0 may end: those that are
+  // not plain, and those where a stop test or "and " may succeed.
+  static ByteSet plain_run_end_bytes(const ByteSet& stop_starts) {
+    ByteSet set = stop_starts;
+    set.add_all(kNotPlain);
+    add_folded('a', &set);
+    return set;
   }
 
   // Copies the plain bytes from the cursor on in one go, up to the last one
@@ -144,9 +192,13 @@ class NameSplitter {
   // please benchmark any changes.
   void copy_plain_run() {
     if ((separators_ >= 1 && parts_ >= 2) || !is_plain(line_[pos_])) return;
+    // Bytes outside `ends` pass without a test.
+    const ByteSet& ends = depth_ == 0 ? run_ends_at_depth_0_ : kNotPlain;
     size_t end = pos_;
-    while (end + 1 < line_.size() && is_plain(line_[end + 1]) &&
-           !(depth_ == 0 && (stop_word_at(end + 1) || starts_with_folded(line_, end + 1, "and ")))) {
+    while (end + 1 < line_.size() &&
+           !(ends.has(line_[end + 1]) &&
+             (!is_plain(line_[end + 1]) || stop_word_at(end + 1) ||
+              starts_with_folded(line_, end + 1, "and ")))) {
       ++end;
     }
     out_->append(line_, pos_, end - pos_);
@@ -236,7 +288,8 @@ class NameSplitter {
   std::string& line_;
   std::string* out_;
   size_t name_start_;
-  const char stop_starts_[2];  // of the editors and editor stop words
+  const ByteSet stop_starts_;
+  const ByteSet run_ends_at_depth_0_;
   size_t pos_ = 0;
   int parts_ = 0;
   int separators_ = 0;
