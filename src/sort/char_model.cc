@@ -27,17 +27,9 @@ const std::vector<std::uint16_t>& unicode_to_gbk_table() {
   return table;
 }
 
-char32_t decode_utf8(const unsigned char* p, std::size_t length) {
-  if (length == 1) return p[0];
-  char32_t c = p[0] & (0x7F >> length);
-  for (std::size_t k = 1; k < length; ++k) c = c << 6 | (p[k] & 0x3F);
-  return c;
-}
-
 }  // namespace
 
-char32_t CharModel::code_point(const unsigned char* p, std::size_t length) const {
-  if (encoding_ == Encoding::kUtf8) return decode_utf8(p, length);
+char32_t CharModel::gbk_code_point(const unsigned char* p, std::size_t length) {
   if (length == 1) return p[0] < 0x80 ? p[0] : 0;
   const int cell = gbk_cell(p[0], p[1]);
   return cell >= 0 && cell < kGbkUnicodeCells ? gbk_to_unicode(cell) : 0;

@@ -71,7 +71,10 @@ class CharModel {
 
   // The code point of a complete character; 0 where GBK has no Unicode
   // mapping for it.
-  char32_t code_point(const unsigned char* p, std::size_t length) const;
+  char32_t code_point(const unsigned char* p, std::size_t length) const {
+    if (encoding_ == Encoding::kUtf8) return decode_utf8(p, length);
+    return gbk_code_point(p, length);
+  }
 
   // The GBK code (lead * 256 + trail) of a complete character, or -1 when
   // GBK has none.
@@ -84,6 +87,15 @@ class CharModel {
   }
 
  private:
+  // Inline: the conversion pass decodes every UTF-8 character it copies.
+  static char32_t decode_utf8(const unsigned char* p, std::size_t length) {
+    if (length == 1) return p[0];
+    char32_t c = p[0] & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) c = c << 6 | (p[k] & 0x3F);
+    return c;
+  }
+  static char32_t gbk_code_point(const unsigned char* p, std::size_t length);
+
   Encoding encoding_;
 };
 
