@@ -438,14 +438,13 @@ std::string_view dictionary_reading(const PinyinDictionary& dictionary, const ch
 // text, or a reading when `after_character`), marking every segment start
 // in it that would read as a Chinese character (see kTextMark): the run's
 // own start, and the byte after any 0x07 the text holds.
-void append_other_text(const CharModel& model, std::string_view text, std::string* key,
-                       bool after_character = false) {
-  if (!model.is_utf8()) {
-    key->append(text);
-    return;
-  }
+//
+// (Readings and runs are a few bytes: a loop costs less than a call to
+// search them for 0x07.)
+void append_marked_text(std::string_view text, std::string* key, bool after_character) {
   for (size_t begin = 0;;) {
-    const size_t end = std::min(text.find(kSegmentSeparator, begin), text.size());
+    size_t end = begin;
+    while (end < text.size() && text[end] != kSegmentSeparator) ++end;
     const std::string_view piece = text.substr(begin, end - begin);
     const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
     if (!(begin == 0 && after_character) && !piece.empty() &&
@@ -456,6 +455,27 @@ void append_other_text(const CharModel& model, std::string_view text, std::strin
     if (end == text.size()) return;
     key->push_back(kSegmentSeparator);
     begin = end + 1;
+  }
+}
+
+// The same for keys of either encoding: GBK keys need no marks.
+inline void append_other_text(const CharModel& model, std::string_view text, std::string* key,
+                              bool after_character = false) {
+  if (model.is_utf8()) {
+    append_marked_text(text, key, after_character);
+  } else {
+    key->append(text);
+  }
+}
+
+// append_key_character, with the GBK pair that most characters are
+// appended in place.
+inline void append_character(const CharModel& model, const unsigned char* p, size_t length,
+                             std::string* key) {
+  if (!model.is_utf8() && length == 2) {
+    key->append(reinterpret_cast<const char*>(p), 2);
+  } else {
+    append_key_character(model, p, length, key);
   }
 }
 
@@ -480,23 +500,23 @@ void append_pinyin_name_key(const PinyinDictionary& dictionary, const CompoundIn
     } else if (const CompoundSurname* compound =
                    first_character ? find_compound(model, dictionary, index, body, i, length) : nullptr) {
       const size_t second = chinese_at(model, body, i + length);
-      append_key_character(model, bytes_at(body, i), length, key);
+      append_character(model, bytes_at(body, i), length, key);
       append_other_text(model, key_reading(compound->first_reading), key, true);
       key->push_back(kSegmentSeparator);
-      append_key_character(model, bytes_at(body, i + length), second, key);
+      append_character(model, bytes_at(body, i + length), second, key);
       append_other_text(model, key_reading(compound->second_reading), key, true);
       i += length + second;
       first_character = false;
     } else if (starts_with_folded(body, i + length, kPinyinMacro)) {
       // An explicit reading leaves the first-character flag as it was.
-      append_key_character(model, bytes_at(body, i), length, key);
+      append_character(model, bytes_at(body, i), length, key);
       const size_t begin = i + length + kPinyinMacro.size();
       const size_t close = std::min(body.find('}', begin), body.size());
       append_other_text(model, body.substr(begin, close - begin), key, true);
       i = close == body.size() ? close : close + 1;
     } else {
       const size_t at = key->size();
-      append_key_character(model, bytes_at(body, i), length, key);
+      append_character(model, bytes_at(body, i), length, key);
       if (key->size() - at == 2) {
         append_other_text(model, dictionary_reading(dictionary, key->data() + at, first_character), key,
                           true);
@@ -584,7 +604,7 @@ void plain_name_key(std::string_view name, std::string* key, const CharModel& mo
       key->push_back(kSegmentSeparator);
     }
     if (kind == Kind::kChinese) {
-      append_key_character(model, bytes_at(body, i), chinese, key);
+      append_character(model, bytes_at(body, i), chinese, key);
       i += chinese;
     } else {
       if (kind != previous) other_begin = i;
