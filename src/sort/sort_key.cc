@@ -372,6 +372,19 @@ void build_compound_index(const PinyinDictionary& dictionary, CompoundIndex* ind
     index->by_bytes.emplace_back(pack(characters), static_cast<std::uint32_t>(k));
   }
   std::sort(index->by_bytes.begin(), index->by_bytes.end());
+  index->first_pairs.assign((1 << 16) / 64, 0);
+  for (const auto& [packed, position] : index->by_bytes) {
+    const std::uint32_t pair = packed >> 16;
+    index->first_pairs[pair / 64] |= std::uint64_t{1} << (pair % 64);
+  }
+}
+
+// Whether a compound surname in `index` may start with the two bytes at
+// `pair`; always without an index.
+bool may_start_compound(const CompoundIndex* index, const char* pair) {
+  if (index == nullptr) return true;
+  const std::uint32_t value = static_cast<unsigned char>(pair[0]) << 8 | static_cast<unsigned char>(pair[1]);
+  return (index->first_pairs[value / 64] >> (value % 64) & 1) != 0;
 }
 
 // The first compound surname, in file order, whose characters are `four`:
@@ -399,13 +412,15 @@ const CompoundSurname* find_compound(const CharModel& model, const PinyinDiction
   std::string_view four;
   char pairs[4];
   if (model.encoding() == Encoding::kGbk) {
-    if (name.size() - i < 4) return nullptr;
+    if (name.size() - i < 4 || !may_start_compound(index, name.data() + i)) return nullptr;
     four = name.substr(i, 4);
   } else {
     char first[2], second[2];
+    if (gbk_pair(model, name, i, length, first).empty() || !may_start_compound(index, first)) {
+      return nullptr;
+    }
     const size_t second_length = chinese_at(model, name, i + length);
-    if (second_length == 0 || gbk_pair(model, name, i, length, first).empty() ||
-        gbk_pair(model, name, i + length, second_length, second).empty()) {
+    if (second_length == 0 || gbk_pair(model, name, i + length, second_length, second).empty()) {
       return nullptr;
     }
     std::copy(first, first + 2, pairs);

@@ -91,6 +91,10 @@ struct CompoundIndex {
   // (packed bytes, position in the table), sorted: the first of equal
   // bytes is the first in file order.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> by_bytes;
+  // A bit for the first two bytes of each, by their value as a number:
+  // most names start with a character that starts no compound surname,
+  // and this spares them the search.
+  std::vector<std::uint64_t> first_pairs;
 };
 
 // A set of byte values, tested with one load instead of a chain of
