@@ -112,7 +112,7 @@ SplitSets split_sets_of(const SortKeyContext& context) {
 class NameSplitter {
  public:
   // `line` is scratch space, reused from line to line to spare an
-  // allocation each; `sets` come from split_sets(context).
+  // allocation each; `sets` come from split_sets_of(context).
   NameSplitter(const SortKeyContext& context, const SplitSets& sets, std::string_view key_line,
                std::string* line, std::string* out)
       : context_(context), sets_(sets), line_(*line), out_(out), name_start_(out->size()) {
@@ -172,6 +172,7 @@ class NameSplitter {
     }
     line_.append(key_line.data() + copied, key_line.size() - copied);
   }
+
   void skip_separators() {
     while (!at_end() && is_separator(line_[pos_])) ++pos_;
   }
