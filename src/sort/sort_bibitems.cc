@@ -67,7 +67,7 @@ KeyLine key_line_after_bibitem(std::string_view line, size_t bibitem, KeyLine st
 class EntryScanner {
  public:
   EntryScanner(const SortKeyContext& context, std::string_view input, BibEntryTable* table)
-      : context_(context), input_(input), table_(table) {}
+      : context_(context), input_(input), table_(table), scratch_(context) {}
 
   void run() {
     size_t begin = 0;

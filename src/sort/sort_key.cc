@@ -34,23 +34,6 @@ constexpr bool is_separator(char c) { return c == ' ' || c == ','; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 constexpr char fold_case(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
-// A set of byte values, tested with one load instead of a chain of
-// comparisons.
-struct ByteSet {
-  std::uint64_t words[4] = {};
-
-  static constexpr ByteSet all() { return {{~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0}}}; }
-
-  constexpr void add(unsigned char c) { words[c >> 6] |= std::uint64_t{1} << (c & 63); }
-  constexpr void add_all(const ByteSet& other) {
-    for (int k = 0; k < 4; ++k) words[k] |= other.words[k];
-  }
-  constexpr bool has(char c) const {
-    const auto b = static_cast<unsigned char>(c);
-    return (words[b >> 6] >> (b & 63) & 1) != 0;
-  }
-};
-
 // Whether `c` makes a token of one byte that the name splitter only copies.
 constexpr bool is_plain(char c) {
   return static_cast<unsigned char>(c) < 0x80 && !is_separator(c) && c != '{' && c != '}' && c != '(' &&
@@ -77,6 +60,51 @@ bool starts_with_folded(std::string_view text, size_t i, std::string_view word) 
   return true;
 }
 
+// Adds `c` and, for a lower-case letter, its upper case.
+void add_folded(char c, ByteSet* set) {
+  set->add(static_cast<unsigned char>(c));
+  if (c >= 'a' && c <= 'z') set->add(static_cast<unsigned char>(c - ('a' - 'A')));
+}
+
+// The bytes where a stop test can succeed: those that fold to the first
+// byte of "et al", of a stop word or of a bracketed number. An empty
+// stop word matches everywhere.
+ByteSet stop_start_bytes(const SortKeyContext& context) {
+  if (context.editors_stop_word.empty() || context.editor_stop_word.empty()) return ByteSet::all();
+  ByteSet set;
+  for (const char c : {'e', '(', '[', fold_case(context.editors_stop_word[0]),
+                       fold_case(context.editor_stop_word[0])}) {
+    add_folded(c, &set);
+  }
+  return set;
+}
+
+// The bytes where a plain run at brace depth 0 may end: those that are
+// not plain, and those where a stop test or "and " may succeed.
+ByteSet plain_run_end_bytes(const ByteSet& stop_starts) {
+  ByteSet set = stop_starts;
+  set.add_all(kNotPlain);
+  add_folded('a', &set);
+  return set;
+}
+
+// The bytes of a key line that its copy does not take as they stand: the
+// NUL that ends it, ties and line ends (made blanks), and the lead bytes
+// of multi-byte characters, whose trail bytes stay as they are.
+constexpr ByteSet line_rewrite_bytes() {
+  ByteSet set;
+  for (const char c : {'\0', '~', '\n', '\r'}) set.add(static_cast<unsigned char>(c));
+  for (int c = 0x80; c < 256; ++c) set.add(static_cast<unsigned char>(c));
+  return set;
+}
+
+inline constexpr ByteSet kLineRewrites = line_rewrite_bytes();
+
+SplitSets split_sets_of(const SortKeyContext& context) {
+  const ByteSet stop_starts = stop_start_bytes(context);
+  return {stop_starts, plain_run_end_bytes(stop_starts)};
+}
+
 // Cuts one key line into names. The counts decide where a name ends: only
 // at brace depth 0, once it has a separator and two parts.
 //
@@ -84,21 +112,11 @@ bool starts_with_folded(std::string_view text, size_t i, std::string_view word) 
 class NameSplitter {
  public:
   // `line` is scratch space, reused from line to line to spare an
-  // allocation each.
-  NameSplitter(const SortKeyContext& context, std::string_view key_line, std::string* line,
-               std::string* out)
-      : context_(context), line_(*line), out_(out), name_start_(out->size()),
-        stop_starts_(stop_start_bytes(context)), run_ends_at_depth_0_(plain_run_end_bytes(stop_starts_)) {
-    line_.assign(key_line.substr(0, key_line.find('\0')));
-    // Ties and line ends are blanks. A "~" that is the second byte of a GBK
-    // character belongs to the character.
-    for (size_t i = 0; i < line_.size(); ++i) {
-      if (const size_t length = char_at(context_.model, line_, i); length > 1) {
-        i += length - 1;
-      } else if (line_[i] == '~' || line_[i] == '\n' || line_[i] == '\r') {
-        line_[i] = ' ';
-      }
-    }
+  // allocation each; `sets` come from split_sets_of(context).
+  NameSplitter(const SortKeyContext& context, const SplitSets& sets, std::string_view key_line,
+               std::string* line, std::string* out)
+      : context_(context), sets_(sets), line_(*line), out_(out), name_start_(out->size()) {
+    take_line(key_line);
   }
 
   void run() {
@@ -128,36 +146,40 @@ class NameSplitter {
     if (n == 1) {
       out_->push_back(line_[pos_]);
     } else {
-      out_->append(line_, pos_, n);
+      out_->append(line_.data() + pos_, n);
     }
     pos_ += n;
   }
+
+  // Copies the key line up to a NUL, with ties and line ends made blanks.
+  // A "~" that is the second byte of a GBK character belongs to the
+  // character. No multi-byte character holds a NUL, so each is measured
+  // the same in the whole line as in its part before a NUL.
+  void take_line(std::string_view key_line) {
+    line_.clear();
+    size_t copied = 0;  // bytes before it are in line_
+    for (size_t i = 0; i < key_line.size(); ++i) {
+      const char c = key_line[i];
+      if (!kLineRewrites.has(c)) continue;
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        i += context_.model.char_length(key_line, i) - 1;
+        continue;
+      }
+      line_.append(key_line.data() + copied, i - copied);
+      if (c == '\0') return;
+      line_.push_back(' ');
+      copied = i + 1;
+    }
+    line_.append(key_line.data() + copied, key_line.size() - copied);
+  }
+
   void skip_separators() {
     while (!at_end() && is_separator(line_[pos_])) ++pos_;
   }
 
-  // Adds `c` and, for a lower-case letter, its upper case.
-  static void add_folded(char c, ByteSet* set) {
-    set->add(static_cast<unsigned char>(c));
-    if (c >= 'a' && c <= 'z') set->add(static_cast<unsigned char>(c - ('a' - 'A')));
-  }
-
-  // The bytes where a stop test can succeed: those that fold to the first
-  // byte of "et al", of a stop word or of a bracketed number. An empty
-  // stop word matches everywhere.
-  static ByteSet stop_start_bytes(const SortKeyContext& context) {
-    if (context.editors_stop_word.empty() || context.editor_stop_word.empty()) return ByteSet::all();
-    ByteSet set;
-    for (const char c : {'e', '(', '[', fold_case(context.editors_stop_word[0]),
-                         fold_case(context.editor_stop_word[0])}) {
-      add_folded(c, &set);
-    }
-    return set;
-  }
-
   // Whether a stop test can succeed at `at`. Most bytes start none of the
   // stop words, and this spares them the prefix tests.
-  bool may_stop_at(size_t at) const { return stop_starts_.has(line_[at]); }
+  bool may_stop_at(size_t at) const { return sets_.stop_starts.has(line_[at]); }
 
   // The list ends at "et al", at either editor stop word, or at a bracketed
   // number; tested at every token start, inside words too.
@@ -169,15 +191,6 @@ class NameSplitter {
       return true;
     }
     return (line_[at] == '(' || line_[at] == '[') && at + 1 < line_.size() && is_digit(line_[at + 1]);
-  }
-
-  // The bytes where a plain run at brace depth 0 may end: those that are
-  // not plain, and those where a stop test or "and " may succeed.
-  static ByteSet plain_run_end_bytes(const ByteSet& stop_starts) {
-    ByteSet set = stop_starts;
-    set.add_all(kNotPlain);
-    add_folded('a', &set);
-    return set;
   }
 
   // Copies the plain bytes from the cursor on in one go, up to the last one
@@ -193,7 +206,7 @@ class NameSplitter {
   void copy_plain_run() {
     if ((separators_ >= 1 && parts_ >= 2) || !is_plain(line_[pos_])) return;
     // Bytes outside `ends` pass without a test.
-    const ByteSet& ends = depth_ == 0 ? run_ends_at_depth_0_ : kNotPlain;
+    const ByteSet& ends = depth_ == 0 ? sets_.run_ends_at_depth_0 : kNotPlain;
     size_t end = pos_;
     while (end + 1 < line_.size() &&
            !(ends.has(line_[end + 1]) &&
@@ -233,6 +246,7 @@ class NameSplitter {
 
   Token take_chinese_character(size_t length) {
     copy(length);
+    copy_chinese_run();
     if (peek() != ' ' && peek() != ',') ++parts_;
     if (context_.mode != SortMode::kPinyin && starts_with_folded(line_, pos_, kPinyinMacro)) {
       // The explicit reading only matters to the pinyin order; drop it whole.
@@ -241,6 +255,25 @@ class NameSplitter {
       return Token::kOther;
     }
     return peek() == '.' ? Token::kFullStop : Token::kOther;
+  }
+
+  // Copies the Chinese characters that follow the one just taken, each
+  // while another Chinese character follows the last taken. Taken one by
+  // one, each such character would only count a part and be copied: no
+  // separator, joiner, full stop or reading follows it. At depth 0 only
+  // while that part ends no name and no stop test succeeds at the next.
+  //
+  // Performance-critical (most bytes of a Chinese author line go this
+  // way); please benchmark any changes.
+  void copy_chinese_run() {
+    for (;;) {
+      const size_t next = chinese_at(context_.model, line_, pos_);
+      if (next == 0) return;
+      const bool name_end_due = separators_ >= 1 && parts_ + 1 >= 2;
+      if (depth_ == 0 && (name_end_due || stop_word_at(pos_))) return;
+      ++parts_;
+      copy(next);
+    }
   }
 
   void separator_step() {
@@ -285,11 +318,10 @@ class NameSplitter {
   }
 
   const SortKeyContext& context_;
+  const SplitSets& sets_;
   std::string& line_;
   std::string* out_;
   size_t name_start_;
-  const ByteSet stop_starts_;
-  const ByteSet run_ends_at_depth_0_;
   size_t pos_ = 0;
   int parts_ = 0;
   int separators_ = 0;
@@ -341,6 +373,19 @@ void build_compound_index(const PinyinDictionary& dictionary, CompoundIndex* ind
     index->by_bytes.emplace_back(pack(characters), static_cast<std::uint32_t>(k));
   }
   std::sort(index->by_bytes.begin(), index->by_bytes.end());
+  index->first_pairs.assign((1 << 16) / 64, 0);
+  for (const auto& [packed, position] : index->by_bytes) {
+    const std::uint32_t pair = packed >> 16;
+    index->first_pairs[pair / 64] |= std::uint64_t{1} << (pair % 64);
+  }
+}
+
+// Whether a compound surname in `index` may start with the two bytes at
+// `pair`; always without an index.
+bool may_start_compound(const CompoundIndex* index, const char* pair) {
+  if (index == nullptr) return true;
+  const std::uint32_t value = static_cast<unsigned char>(pair[0]) << 8 | static_cast<unsigned char>(pair[1]);
+  return (index->first_pairs[value / 64] >> (value % 64) & 1) != 0;
 }
 
 // The first compound surname, in file order, whose characters are `four`:
@@ -368,13 +413,15 @@ const CompoundSurname* find_compound(const CharModel& model, const PinyinDiction
   std::string_view four;
   char pairs[4];
   if (model.encoding() == Encoding::kGbk) {
-    if (name.size() - i < 4) return nullptr;
+    if (name.size() - i < 4 || !may_start_compound(index, name.data() + i)) return nullptr;
     four = name.substr(i, 4);
   } else {
     char first[2], second[2];
+    if (gbk_pair(model, name, i, length, first).empty() || !may_start_compound(index, first)) {
+      return nullptr;
+    }
     const size_t second_length = chinese_at(model, name, i + length);
-    if (second_length == 0 || gbk_pair(model, name, i, length, first).empty() ||
-        gbk_pair(model, name, i + length, second_length, second).empty()) {
+    if (second_length == 0 || gbk_pair(model, name, i + length, second_length, second).empty()) {
       return nullptr;
     }
     std::copy(first, first + 2, pairs);
@@ -407,14 +454,13 @@ std::string_view dictionary_reading(const PinyinDictionary& dictionary, const ch
 // text, or a reading when `after_character`), marking every segment start
 // in it that would read as a Chinese character (see kTextMark): the run's
 // own start, and the byte after any 0x07 the text holds.
-void append_other_text(const CharModel& model, std::string_view text, std::string* key,
-                       bool after_character = false) {
-  if (!model.is_utf8()) {
-    key->append(text);
-    return;
-  }
+//
+// (Readings and runs are a few bytes: a loop costs less than a call to
+// search them for 0x07.)
+void append_marked_text(std::string_view text, std::string* key, bool after_character) {
   for (size_t begin = 0;;) {
-    const size_t end = std::min(text.find(kSegmentSeparator, begin), text.size());
+    size_t end = begin;
+    while (end < text.size() && text[end] != kSegmentSeparator) ++end;
     const std::string_view piece = text.substr(begin, end - begin);
     const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
     if (!(begin == 0 && after_character) && !piece.empty() &&
@@ -425,6 +471,27 @@ void append_other_text(const CharModel& model, std::string_view text, std::strin
     if (end == text.size()) return;
     key->push_back(kSegmentSeparator);
     begin = end + 1;
+  }
+}
+
+// The same for keys of either encoding: GBK keys need no marks.
+inline void append_other_text(const CharModel& model, std::string_view text, std::string* key,
+                              bool after_character = false) {
+  if (model.is_utf8()) {
+    append_marked_text(text, key, after_character);
+  } else {
+    key->append(text);
+  }
+}
+
+// append_key_character, with the GBK pair that most characters are
+// appended in place.
+inline void append_character(const CharModel& model, const unsigned char* p, size_t length,
+                             std::string* key) {
+  if (!model.is_utf8() && length == 2) {
+    key->append(reinterpret_cast<const char*>(p), 2);
+  } else {
+    append_key_character(model, p, length, key);
   }
 }
 
@@ -449,23 +516,23 @@ void append_pinyin_name_key(const PinyinDictionary& dictionary, const CompoundIn
     } else if (const CompoundSurname* compound =
                    first_character ? find_compound(model, dictionary, index, body, i, length) : nullptr) {
       const size_t second = chinese_at(model, body, i + length);
-      append_key_character(model, bytes_at(body, i), length, key);
+      append_character(model, bytes_at(body, i), length, key);
       append_other_text(model, key_reading(compound->first_reading), key, true);
       key->push_back(kSegmentSeparator);
-      append_key_character(model, bytes_at(body, i + length), second, key);
+      append_character(model, bytes_at(body, i + length), second, key);
       append_other_text(model, key_reading(compound->second_reading), key, true);
       i += length + second;
       first_character = false;
     } else if (starts_with_folded(body, i + length, kPinyinMacro)) {
       // An explicit reading leaves the first-character flag as it was.
-      append_key_character(model, bytes_at(body, i), length, key);
+      append_character(model, bytes_at(body, i), length, key);
       const size_t begin = i + length + kPinyinMacro.size();
       const size_t close = std::min(body.find('}', begin), body.size());
       append_other_text(model, body.substr(begin, close - begin), key, true);
       i = close == body.size() ? close : close + 1;
     } else {
       const size_t at = key->size();
-      append_key_character(model, bytes_at(body, i), length, key);
+      append_character(model, bytes_at(body, i), length, key);
       if (key->size() - at == 2) {
         append_other_text(model, dictionary_reading(dictionary, key->data() + at, first_character), key,
                           true);
@@ -478,6 +545,12 @@ void append_pinyin_name_key(const PinyinDictionary& dictionary, const CompoundIn
   // The last separator written closes the name key instead.
   if (key->size() > key_start) key->pop_back();
   key->push_back('\0');
+}
+
+// The dictionary of a pinyin run; an empty one when the context has none.
+const PinyinDictionary& dictionary_of(const SortKeyContext& context) {
+  static const PinyinDictionary kEmpty;
+  return context.dictionary ? *context.dictionary : kEmpty;
 }
 
 }  // namespace
@@ -520,7 +593,7 @@ SortKeyContext make_sort_key_context(const Settings& settings, const PinyinDicti
 
 void split_names(const SortKeyContext& context, std::string_view key_line, std::string* name_list) {
   std::string line;
-  NameSplitter(context, key_line, &line, name_list).run();
+  NameSplitter(context, split_sets_of(context), key_line, &line, name_list).run();
 }
 
 // Performance-critical (once per name); please benchmark any changes.
@@ -547,7 +620,7 @@ void plain_name_key(std::string_view name, std::string* key, const CharModel& mo
       key->push_back(kSegmentSeparator);
     }
     if (kind == Kind::kChinese) {
-      append_key_character(model, bytes_at(body, i), chinese, key);
+      append_character(model, bytes_at(body, i), chinese, key);
       i += chinese;
     } else {
       if (kind != previous) other_begin = i;
@@ -565,16 +638,16 @@ void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, 
   append_pinyin_name_key(dictionary, nullptr, name, key, model);
 }
 
+SortKeyScratch::SortKeyScratch(const SortKeyContext& context) : split_sets(split_sets_of(context)) {
+  if (context.mode == SortMode::kPinyin) build_compound_index(dictionary_of(context), &compounds);
+}
+
 void build_sort_key(const SortKeyContext& context, std::string_view key_line, std::string* key,
                     SortKeyScratch* scratch) {
-  static const PinyinDictionary kEmpty;
-  const PinyinDictionary& dictionary = context.dictionary ? *context.dictionary : kEmpty;
-  if (context.mode == SortMode::kPinyin && scratch->compounds.dictionary != &dictionary) {
-    build_compound_index(dictionary, &scratch->compounds);
-  }
+  const PinyinDictionary& dictionary = dictionary_of(context);
   std::string& names = scratch->names;
   names.clear();
-  NameSplitter(context, key_line, &scratch->line, &names).run();
+  NameSplitter(context, scratch->split_sets, key_line, &scratch->line, &names).run();
   size_t begin = 0;
   while (begin < names.size() && names[begin] != '\0') {
     const size_t end = names.find('\0', begin);
@@ -590,7 +663,7 @@ void build_sort_key(const SortKeyContext& context, std::string_view key_line, st
 }
 
 void build_sort_key(const SortKeyContext& context, std::string_view key_line, std::string* key) {
-  SortKeyScratch scratch;
+  SortKeyScratch scratch(context);
   build_sort_key(context, key_line, key, &scratch);
 }
 

@@ -91,15 +91,49 @@ struct CompoundIndex {
   // (packed bytes, position in the table), sorted: the first of equal
   // bytes is the first in file order.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> by_bytes;
+  // A bit for the first two bytes of each, by their value as a number:
+  // most names start with a character that starts no compound surname,
+  // and this spares them the search.
+  std::vector<std::uint64_t> first_pairs;
+};
+
+// A set of byte values, tested with one load instead of a chain of
+// comparisons.
+struct ByteSet {
+  std::uint64_t words[4] = {};
+
+  static constexpr ByteSet all() {
+    return {{~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0}}};
+  }
+
+  constexpr void add(unsigned char c) { words[c >> 6] |= std::uint64_t{1} << (c & 63); }
+  constexpr void add_all(const ByteSet& other) {
+    for (int k = 0; k < 4; ++k) words[k] |= other.words[k];
+  }
+  constexpr bool has(char c) const {
+    const auto b = static_cast<unsigned char>(c);
+    return (words[b >> 6] >> (b & 63) & 1) != 0;
+  }
+};
+
+
+// The byte sets of the name splitter that follow from the stop words.
+struct SplitSets {
+  ByteSet stop_starts;          // where a stop test can succeed
+  ByteSet run_ends_at_depth_0;  // where a plain run at brace depth 0 may end
 };
 
 // Buffers of key building, kept from line to line by a caller that builds
-// many keys, so that a line costs no allocation. It serves one dictionary,
-// which must not change while it is in use.
+// many keys, so that a line costs no allocation, and what follows from the
+// context, worked out once. It serves the context it was made for, which
+// must not change while it is in use.
 struct SortKeyScratch {
+  explicit SortKeyScratch(const SortKeyContext& context);
+
+  SplitSets split_sets;
+  CompoundIndex compounds;  // pinyin mode only
   std::string line;   // the key line, ties and line ends made blanks
   std::string names;  // its name list
-  CompoundIndex compounds;
 };
 
 // The same, with the caller's scratch space.
