@@ -116,7 +116,6 @@ struct ByteSet {
   }
 };
 
-
 // The byte sets of the name splitter that follow from the stop words.
 struct SplitSets {
   ByteSet stop_starts;          // where a stop test can succeed
