@@ -59,5 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string reference_messages;
   tolvar::convert_lines_byte_by_byte(settings, input, &reference, &reference_messages);
   if (out != reference || messages != reference_messages) __builtin_trap();
+  // Handed over a line at a time, the text must come out the same.
+  std::string pieces;
+  std::string piece_messages;
+  const tolvar::OutputSink keep = [&pieces](std::string_view piece) {
+    pieces += piece;
+    return true;
+  };
+  tolvar::convert_lines_to(settings, input, keep, &piece_messages, 1);
+  if (pieces != out || piece_messages != messages) __builtin_trap();
   return 0;
 }

@@ -632,11 +632,32 @@ size_t end_of_line_at(std::string_view input, size_t start) {
   return newline == std::string_view::npos ? input.size() : newline + 1;
 }
 
-void run_pass(const Settings& settings, std::string_view input, std::string* out,
+// Where the pass's output goes: kept whole in the string (`sink` null), or
+// handed to `sink` in pieces of at least `piece_bytes`.
+struct PassTarget {
+  std::string* out;
+  const OutputSink* sink = nullptr;
+  std::size_t piece_bytes = 0;
+};
+
+// Hands the output written so far to the target's sink while it has not
+// failed, and empties it. Returns whether the sink has taken every piece.
+bool hand_over(PassOutput& output, const PassTarget& target, bool sink_ok) {
+  if (output.written_size() == 0) return sink_ok;
+  return output.take_written([&](std::string_view piece) { return sink_ok && (*target.sink)(piece); });
+}
+
+// Returns false when the sink failed.
+bool run_pass(const Settings& settings, std::string_view input, const PassTarget& target,
               std::string* messages, bool plain_runs) {
+  std::string* const out = target.out;
+  // After the sink fails the pass goes on, so that every message of the
+  // input is still reported, but hands nothing more over.
+  bool sink_ok = true;
   out->append(kProcessedMarker);
   PassOutput output(out);
-  output.reserve(input.size() + input.size() / 4);
+  output.reserve(target.sink == nullptr ? input.size() + input.size() / 4
+                                        : std::min(input.size(), target.piece_bytes) + 4096);
 
   ConvertState state;
   state.settings = &settings;
@@ -668,8 +689,13 @@ void run_pass(const Settings& settings, std::string_view input, std::string* out
     const void* nul = has_nul ? std::memchr(line.data(), 0, line.size()) : nullptr;
     state.line_end = nul != nullptr ? static_cast<const unsigned char*>(nul) : state.line_limit;
     convert_line(state);
+    if (target.sink != nullptr && output.written_size() >= target.piece_bytes) {
+      sink_ok = hand_over(output, target, sink_ok);
+    }
   }
+  if (target.sink != nullptr) return hand_over(output, target, sink_ok);
   output.finish();
+  return true;
 }
 
 }  // namespace
@@ -683,12 +709,18 @@ void PassOutput::grow(std::size_t count) {
 
 void convert_lines(const Settings& settings, std::string_view input, std::string* out,
                    std::string* messages) {
-  run_pass(settings, input, out, messages, true);
+  run_pass(settings, input, {out}, messages, true);
+}
+
+bool convert_lines_to(const Settings& settings, std::string_view input, const OutputSink& sink,
+                      std::string* messages, std::size_t piece_bytes) {
+  std::string buffer;
+  return run_pass(settings, input, {&buffer, &sink, piece_bytes}, messages, true);
 }
 
 void convert_lines_byte_by_byte(const Settings& settings, std::string_view input,
                                 std::string* out, std::string* messages) {
-  run_pass(settings, input, out, messages, false);
+  run_pass(settings, input, {out}, messages, false);
 }
 
 }  // namespace tolvar

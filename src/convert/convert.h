@@ -4,6 +4,8 @@
 #ifndef TOLVAR_CONVERT_CONVERT_H_
 #define TOLVAR_CONVERT_CONVERT_H_
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +22,21 @@ namespace tolvar {
 // This function is performance-critical; please benchmark any changes.
 void convert_lines(const Settings& settings, std::string_view input,
                    std::string* out, std::string* messages);
+
+// Takes a piece of the converted text; false when it could not.
+using OutputSink = std::function<bool(std::string_view piece)>;
+
+// How much converted text a piece holds at least (whole lines, the last
+// piece excepted): enough to make each hand-over cheap, little enough
+// to stay in the cache and spare the memory of a whole copy.
+inline constexpr std::size_t kOutputPieceBytes = 256 * 1024;
+
+// Converts like convert_lines, but hands the text to `sink` in pieces of
+// whole lines instead of keeping it. Returns false when the sink failed:
+// the pass then goes to the end of the input, for the messages, but hands
+// nothing more over.
+bool convert_lines_to(const Settings& settings, std::string_view input, const OutputSink& sink,
+                      std::string* messages, std::size_t piece_bytes = kOutputPieceBytes);
 
 }  // namespace tolvar
 

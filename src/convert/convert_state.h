@@ -51,8 +51,20 @@ class PassOutput {
     if (count != 0) std::memcpy(next_, bytes, count);
     next_ += count;
   }
-  // How many bytes the target holds, counting what was written.
-  std::size_t size() const { return static_cast<std::size_t>(next_ - target_->data()); }
+  // How many bytes have been written, counting those taken away.
+  std::size_t size() const { return taken_ + written_size(); }
+  // The bytes the target holds, counting what was written.
+  std::size_t written_size() const { return static_cast<std::size_t>(next_ - target_->data()); }
+  // Hands what the target holds to `take` and empties it. Returns what
+  // `take` returned.
+  template <typename Take>
+  bool take_written(const Take& take) {
+    const std::size_t count = written_size();
+    const bool taken = take(std::string_view(target_->data(), count));
+    taken_ += count;
+    next_ = target_->data();
+    return taken;
+  }
   // Makes room for at least `count` more bytes.
   void reserve(std::size_t count) {
     if (static_cast<std::size_t>(end_ - next_) < count) grow(count);
@@ -69,6 +81,7 @@ class PassOutput {
   std::string* target_;
   char* next_;
   char* end_;
+  std::size_t taken_ = 0;
 };
 
 struct ConvertState {

@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "convert/convert_test_support.h"
 #include "tests/gbk_test_strings.h"
@@ -519,6 +520,46 @@ TEST(ConvertLinesTest, PlainRunShortcutMatchesByteByByteScanning) {
     convert_lines_byte_by_byte(settings, input, &reference, &reference_messages);
     ASSERT_EQ(fast, reference) << testing::PrintToString(input);
     ASSERT_EQ(fast_messages, reference_messages) << testing::PrintToString(input);
+  }
+}
+
+// Pieces cut between lines must not change what the state carries from
+// one line to the next (control spaces, keywords opening the next line),
+// and a failing sink must still leave every message reported.
+TEST(ConvertLinesTest, TextHandedOverInPiecesIsTheWholeText) {
+  std::mt19937 random(54321);
+  for (int round = 0; round < 5000; ++round) {
+    const std::string input = random_bbl(random, 1 + static_cast<int>(random() % 60));
+    const Settings settings = finished_settings(round % 2 == 1, round % 3 == 2);
+    std::string whole, whole_messages;
+    convert_lines(settings, input, &whole, &whole_messages);
+    for (const size_t piece_bytes : {size_t{1}, size_t{40}, kOutputPieceBytes}) {
+      std::vector<std::string> pieces;
+      std::string messages;
+      const OutputSink keep = [&pieces](std::string_view piece) {
+        pieces.emplace_back(piece);
+        return true;
+      };
+      ASSERT_TRUE(convert_lines_to(settings, input, keep, &messages, piece_bytes));
+      std::string joined;
+      for (size_t k = 0; k < pieces.size(); ++k) {
+        if (k + 1 < pieces.size()) {
+          ASSERT_GE(pieces[k].size(), piece_bytes);
+          ASSERT_EQ(pieces[k].back(), '\n') << testing::PrintToString(input);
+        }
+        joined += pieces[k];
+      }
+      ASSERT_EQ(joined, whole) << round << " " << piece_bytes << testing::PrintToString(input);
+      ASSERT_EQ(messages, whole_messages);
+
+      int handed = 0;
+      const OutputSink fail_second = [&handed](std::string_view) { return ++handed < 2; };
+      messages.clear();
+      EXPECT_EQ(convert_lines_to(settings, input, fail_second, &messages, piece_bytes),
+                pieces.size() < 2);
+      ASSERT_EQ(messages, whole_messages);
+      ASSERT_LE(handed, 2);
+    }
   }
 }
 

@@ -110,15 +110,27 @@ bool read_text_file(const std::string& path, std::string* contents) {
   return ok;
 }
 
-bool write_text_file(const std::string& path, std::string_view text) {
+namespace {
+
+bool write_to_opened(const std::string& path, int flags, std::string_view text) {
   int fd;
   do {
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
   bool ok = write_all(fd, text.data(), text.size());
   if (::close(fd) != 0) ok = false;
   return ok;
+}
+
+}  // namespace
+
+bool write_text_file(const std::string& path, std::string_view text) {
+  return write_to_opened(path, O_WRONLY | O_CREAT | O_TRUNC, text);
+}
+
+bool append_text_file(const std::string& path, std::string_view text) {
+  return write_to_opened(path, O_WRONLY | O_APPEND, text);
 }
 
 bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }

@@ -120,9 +120,10 @@ bool read_text_file(const std::string& path, std::string* contents) {
   return ok;
 }
 
-bool write_text_file(const std::string& path, std::string_view text) {
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) return false;
+namespace {
+
+// Writes `text` with CR LF line ends into the opened `file` and closes it.
+bool write_crlf_and_close(FILE* file, std::string_view text) {
   std::string crlf;
   crlf.reserve(text.size() + text.size() / 32);
   for (char c : text) {
@@ -132,6 +133,26 @@ bool write_text_file(const std::string& path, std::string_view text) {
   bool ok = fwrite(crlf.data(), 1, crlf.size(), file) == crlf.size();
   if (fclose(file) != 0) ok = false;
   return ok;
+}
+
+}  // namespace
+
+bool write_text_file(const std::string& path, std::string_view text) {
+  FILE* file = fopen(path.c_str(), "wb");
+  if (!file) return false;
+  return write_crlf_and_close(file, text);
+}
+
+// "r+b" and a seek to the end, not "ab": a file opened for appending is
+// created when it does not exist.
+bool append_text_file(const std::string& path, std::string_view text) {
+  FILE* file = fopen(path.c_str(), "r+b");
+  if (!file) return false;
+  if (fseek(file, 0, SEEK_END) != 0) {
+    fclose(file);
+    return false;
+  }
+  return write_crlf_and_close(file, text);
 }
 
 bool remove_file(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }

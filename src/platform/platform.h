@@ -36,6 +36,10 @@ bool read_text_file(const std::string& path, std::string* contents);
 // Returns false if the file cannot be created or written.
 bool write_text_file(const std::string& path, std::string_view text);
 
+// Writes `text` at the end of the existing file `path`, as write_text_file
+// writes it. Returns false if the file cannot be opened or written.
+bool append_text_file(const std::string& path, std::string_view text);
+
 // Removes a file; returns false on failure.
 bool remove_file(const std::string& path);
 

@@ -15,6 +15,9 @@ class RealEnv : public Env {
   bool write_text_file(const std::string& path, std::string_view text) override {
     return platform::write_text_file(path, text);
   }
+  bool append_text_file(const std::string& path, std::string_view text) override {
+    return platform::append_text_file(path, text);
+  }
   bool remove_file(const std::string& path) override { return platform::remove_file(path); }
   bool rename_file(const std::string& from, const std::string& to) override {
     return platform::rename_file(from, to);

@@ -25,6 +25,10 @@ class Env {
   // ends. Returns false when the file cannot be created or written.
   virtual bool write_text_file(const std::string& path, std::string_view text) = 0;
 
+  // Writes `text` at the end of the existing file `path`, with the system's
+  // line ends. Returns false when it cannot be opened or written.
+  virtual bool append_text_file(const std::string& path, std::string_view text) = 0;
+
   virtual bool remove_file(const std::string& path) = 0;
 
   // Fails (returns false) when `to` exists.

@@ -23,6 +23,14 @@ bool MemoryEnv::write_text_file(const std::string& path, std::string_view text) 
   return true;
 }
 
+bool MemoryEnv::append_text_file(const std::string& path, std::string_view text) {
+  auto it = files.find(path);
+  if (it == files.end()) return false;
+  if (full.count(path) && !text.empty()) return false;
+  it->second += text;
+  return true;
+}
+
 bool MemoryEnv::remove_file(const std::string& path) { return files.erase(path) > 0; }
 
 bool MemoryEnv::rename_file(const std::string& from, const std::string& to) {

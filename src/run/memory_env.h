@@ -31,6 +31,7 @@ class MemoryEnv : public Env {
   bool file_exists(const std::string& path) override;
   bool read_text_file(const std::string& path, std::string* contents) override;
   bool write_text_file(const std::string& path, std::string_view text) override;
+  bool append_text_file(const std::string& path, std::string_view text) override;
   bool remove_file(const std::string& path) override;
   bool rename_file(const std::string& from, const std::string& to) override;
   bool run_program(const std::string& program, const std::vector<std::string>& args,

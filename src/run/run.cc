@@ -132,11 +132,17 @@ int Run::process_file() {
   }
   if (!create_temporary_file()) return 1;
   if ((settings_.sort_mode != SortMode::kNone || settings_.english_first) && !sort_step(&text)) return 1;
-  std::string output;
+  // The converted text goes to the temporary file piece by piece, which
+  // spares the memory of a whole copy.
   std::string messages;
-  convert_lines(settings_, text, &output, &messages);
+  const bool written = convert_lines_to(
+      settings_, text,
+      [this](std::string_view piece) { return env_.append_text_file(names_.tmp, piece); }, &messages);
   report(messages);
-  if (!write_temporary_file(output)) return 1;
+  if (!written) {
+    report("Failed to write " + names_.tmp + "!\n");
+    return 1;
+  }
   if (!rotate_files()) return 1;
   progress("tolvar " + names_.bbl + " is finished!\n");
   return 0;
