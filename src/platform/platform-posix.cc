@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -108,6 +109,55 @@ bool read_text_file(const std::string& path, std::string* contents) {
   contents->resize(size);
   if (ok) fold_crlf(contents);
   return ok;
+}
+
+void FileText::unmap() {
+  if (mapped_ != nullptr) ::munmap(const_cast<char*>(mapped_), mapped_size_);
+  mapped_ = nullptr;
+  mapped_size_ = 0;
+}
+
+namespace {
+
+// Below this a read costs less than setting up a mapping.
+constexpr size_t kSmallestMappedFile = 64 * 1024;
+
+// Maps the file open on `fd`, `size` bytes, read-only; null when it cannot.
+const char* map_file(int fd, size_t size) {
+  int flags = MAP_PRIVATE;
+#ifdef MAP_POPULATE
+  flags |= MAP_POPULATE;  // the pass reads it all: map every page at once
+#endif
+  void* bytes = ::mmap(nullptr, size, PROT_READ, flags, fd, 0);
+  return bytes == MAP_FAILED ? nullptr : static_cast<const char*>(bytes);
+}
+
+bool holds_crlf(std::string_view text) {
+  for (size_t at = text.find('\r'); at != std::string_view::npos; at = text.find('\r', at + 1)) {
+    if (at + 1 < text.size() && text[at + 1] == '\n') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool read_file_text(const std::string& path, FileText* text) {
+  text->hold(std::string());
+  int fd = open_regular_file(path);
+  if (fd < 0) return false;
+  struct stat st;
+  const bool large = ::fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(kSmallestMappedFile);
+  const char* mapped = large ? map_file(fd, static_cast<size_t>(st.st_size)) : nullptr;
+  ::close(fd);
+  if (mapped != nullptr) {
+    text->mapped_ = mapped;
+    text->mapped_size_ = static_cast<size_t>(st.st_size);
+    if (!holds_crlf(text->view())) return true;
+  }
+  std::string contents;
+  if (!read_text_file(path, &contents)) return false;
+  text->hold(std::move(contents));
+  return true;
 }
 
 namespace {

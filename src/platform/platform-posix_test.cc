@@ -38,17 +38,31 @@ TEST(Platform, ReadFoldsCrLfOnlyAndRefusesDirectories) {
       {"a\r\nb\r\n", "a\nb\n"}, {"a\rb\n\r", "a\rb\n\r"}, {"\r\r\n", "\r\n"},
       {"x", "x"},               {"", ""},                 {std::string("a\0b", 3), std::string("a\0b", 3)},
   };
+  // Large files are mapped unless they hold CR LF: both roads fold alike.
+  const std::string large(100 * 1024, 'x');
   for (const auto& c : cases) {
-    write_bytes(name, c.bytes);
-    std::string got;
-    ASSERT_TRUE(read_text_file(name, &got));
-    EXPECT_EQ(got, c.want);
+    for (const std::string& tail : {std::string(), large}) {
+      write_bytes(name, c.bytes + tail);
+      std::string got;
+      ASSERT_TRUE(read_text_file(name, &got));
+      EXPECT_EQ(got, c.want + tail);
+      FileText text;
+      ASSERT_TRUE(read_file_text(name, &text));
+      EXPECT_EQ(text.view(), c.want + tail);
+    }
   }
   std::string got;
+  FileText text;
   EXPECT_FALSE(read_text_file(dir.path().string(), &got));
   EXPECT_FALSE(read_text_file(dir.file("missing"), &got));
+  EXPECT_FALSE(read_file_text(dir.path().string(), &text));
+  EXPECT_FALSE(read_file_text(dir.file("missing"), &text));
   EXPECT_FALSE(is_readable_file(dir.path().string()));
   EXPECT_TRUE(is_readable_file(name));
+  // A mapped file stays readable once it is gone from its folder.
+  ASSERT_TRUE(read_file_text(name, &text));
+  ASSERT_TRUE(remove_file(name));
+  EXPECT_EQ(text.view(), cases[5].want + large);
 }
 
 TEST(Platform, WriteAndExistence) {

@@ -120,6 +120,17 @@ bool read_text_file(const std::string& path, std::string* contents) {
   return ok;
 }
 
+// A file mapped into memory could not be renamed while the run still
+// reads it: every file is read into a string.
+void FileText::unmap() {}
+
+bool read_file_text(const std::string& path, FileText* text) {
+  std::string contents;
+  if (!read_text_file(path, &contents)) return false;
+  text->hold(std::move(contents));
+  return true;
+}
+
 namespace {
 
 // Writes `text` with CR LF line ends into the opened `file` and closes it.

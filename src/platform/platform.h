@@ -4,6 +4,7 @@
 #ifndef TOLVAR_PLATFORM_PLATFORM_H_
 #define TOLVAR_PLATFORM_PLATFORM_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,40 @@ bool is_readable_file(const std::string& path);
 // On success stores the bytes in *contents and returns true; on failure
 // returns false and leaves *contents unspecified.
 bool read_text_file(const std::string& path, std::string* contents);
+
+// The bytes of a file as a text stream reads them (CR LF folded to LF).
+// A large file without CR LF is mapped into memory where the system allows
+// it, which spares copying it and most of the page faults of a fresh
+// buffer; any other is held in a string. A mapped file stays readable
+// after it is renamed or removed (POSIX).
+class FileText {
+ public:
+  FileText() = default;
+  ~FileText() { unmap(); }
+  FileText(const FileText&) = delete;
+  FileText& operator=(const FileText&) = delete;
+
+  std::string_view view() const {
+    return mapped_ != nullptr ? std::string_view(mapped_, mapped_size_) : std::string_view(held_);
+  }
+  // Drops what it had and holds `text`.
+  void hold(std::string text) {
+    unmap();
+    held_ = std::move(text);
+  }
+
+ private:
+  friend bool read_file_text(const std::string& path, FileText* text);
+  void unmap();
+
+  std::string held_;
+  const char* mapped_ = nullptr;
+  std::size_t mapped_size_ = 0;
+};
+
+// Reads the whole file into *text as read_text_file would. Returns false
+// when it cannot be opened or read; *text is then unspecified.
+bool read_file_text(const std::string& path, FileText* text);
 
 // Writes `text` as a text stream: each LF is written as the system's line
 // end (LF on POSIX, CR LF on Windows). Creates or truncates the file.

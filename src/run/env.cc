@@ -12,6 +12,9 @@ class RealEnv : public Env {
   bool read_text_file(const std::string& path, std::string* contents) override {
     return platform::read_text_file(path, contents);
   }
+  bool read_file_text(const std::string& path, platform::FileText* text) override {
+    return platform::read_file_text(path, text);
+  }
   bool write_text_file(const std::string& path, std::string_view text) override {
     return platform::write_text_file(path, text);
   }

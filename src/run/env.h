@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace tolvar {
 
 class Env {
@@ -20,6 +22,14 @@ class Env {
   // returns true; returns false when it cannot be opened or read (a
   // directory cannot).
   virtual bool read_text_file(const std::string& path, std::string* contents) = 0;
+
+  // The same into *text, which may map a large file instead of copying it.
+  virtual bool read_file_text(const std::string& path, platform::FileText* text) {
+    std::string contents;
+    if (!read_text_file(path, &contents)) return false;
+    text->hold(std::move(contents));
+    return true;
+  }
 
   // Creates or truncates `path` and writes `text` with the system's line
   // ends. Returns false when the file cannot be created or written.

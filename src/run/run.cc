@@ -45,12 +45,12 @@ class Run {
   void read_configuration();
   int process_file();
   void run_bibtex();
-  bool ensure_and_read(bool forced, std::string* text);
-  bool read_unprocessed_bbl(std::string* text);
+  bool ensure_and_read(bool forced, platform::FileText* text);
+  bool read_unprocessed_bbl(platform::FileText* text);
   bool create_temporary_file();
   bool write_temporary_file(const std::string& text);
   bool rotate_files();
-  bool sort_step(std::string* text);
+  bool sort_step(platform::FileText* text);
 
   const SearchPlaces& places_;
   Env& env_;
@@ -124,19 +124,19 @@ int Run::execute(const std::vector<std::string>& args) {
 }
 
 int Run::process_file() {
-  std::string text;
-  if (!read_unprocessed_bbl(&text)) return 1;
+  platform::FileText bbl;
+  if (!read_unprocessed_bbl(&bbl)) return 1;
   // Advice only: the GBK run goes on and its output is what it always was.
-  if (settings_.encoding == Encoding::kGbk && looks_like_utf8(text)) {
+  if (settings_.encoding == Encoding::kGbk && looks_like_utf8(bbl.view())) {
     report("tolvar: " + names_.bbl + " looks like UTF-8; use -utf8 for XeLaTeX/LuaLaTeX documents\n");
   }
   if (!create_temporary_file()) return 1;
-  if ((settings_.sort_mode != SortMode::kNone || settings_.english_first) && !sort_step(&text)) return 1;
+  if ((settings_.sort_mode != SortMode::kNone || settings_.english_first) && !sort_step(&bbl)) return 1;
   // The converted text goes to the temporary file piece by piece, which
   // spares the memory of a whole copy.
   std::string messages;
   const bool written = convert_lines_to(
-      settings_, text,
+      settings_, bbl.view(),
       [this](std::string_view piece) { return env_.append_text_file(names_.tmp, piece); }, &messages);
   report(messages);
   if (!written) {
@@ -159,12 +159,12 @@ void Run::run_bibtex() {
 
 // Reads the .bbl into *text, first running bibtex when `forced` or when the
 // file does not exist. False when there is still no .bbl to read.
-bool Run::ensure_and_read(bool forced, std::string* text) {
+bool Run::ensure_and_read(bool forced, platform::FileText* text) {
   if (forced || !env_.file_exists(names_.bbl)) {
     run_bibtex();
     if (!env_.file_exists(names_.bbl)) return false;
   }
-  if (!env_.read_text_file(names_.bbl, text)) {
+  if (!env_.read_file_text(names_.bbl, text)) {
     report("Failed to open " + names_.bbl + " for reading!\n");
     return false;
   }
@@ -173,12 +173,12 @@ bool Run::ensure_and_read(bool forced, std::string* text) {
 
 // An empty .bbl is written anew by bibtex; so is one that an earlier run
 // has processed, whose regenerated text is then taken as it is.
-bool Run::read_unprocessed_bbl(std::string* text) {
+bool Run::read_unprocessed_bbl(platform::FileText* text) {
   if (!ensure_and_read(false, text)) return false;
-  if (text->empty()) {
-    if (!ensure_and_read(true, text) || text->empty()) return false;
+  if (text->view().empty()) {
+    if (!ensure_and_read(true, text) || text->view().empty()) return false;
   }
-  if (text->starts_with(kProcessedMarker)) return ensure_and_read(true, text);
+  if (text->view().starts_with(kProcessedMarker)) return ensure_and_read(true, text);
   return true;
 }
 
@@ -220,7 +220,7 @@ bool Run::rotate_files() {
 // Reorders the entries, makes the sorted text the .bbl (the text it came
 // from becomes the backup) and puts in *text the sorted .bbl as reading it
 // gives it. A file without entries is left alone.
-bool Run::sort_step(std::string* text) {
+bool Run::sort_step(platform::FileText* text) {
   std::string messages;
   PinyinDictionary dictionary;
   const bool pinyin = settings_.sort_mode == SortMode::kPinyin;
@@ -230,7 +230,7 @@ bool Run::sort_step(std::string* text) {
   }
   std::string sorted;
   size_t entry_count = 0;
-  const bool sorted_ok = sort_bibitems(settings_, pinyin ? &dictionary : nullptr, *text, &sorted,
+  const bool sorted_ok = sort_bibitems(settings_, pinyin ? &dictionary : nullptr, text->view(), &sorted,
                                        &messages, &entry_count);
   report(messages);
   if (!sorted_ok) return false;
@@ -241,8 +241,8 @@ bool Run::sort_step(std::string* text) {
   // Reading folds CR LF, so only a text without CR LF reads back as it was
   // written; one with (from CR CR LF in the .bbl) is read back from disk.
   if (sorted.find("\r\n") == std::string::npos) {
-    *text = std::move(sorted);
-  } else if (!env_.read_text_file(names_.bbl, text)) {
+    text->hold(std::move(sorted));
+  } else if (!env_.read_file_text(names_.bbl, text)) {
     report("Failed to open " + names_.bbl + " for reading!\n");
     return false;
   }

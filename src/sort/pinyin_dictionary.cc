@@ -141,13 +141,13 @@ void parse_pinyin_dictionary(std::string_view text, std::string_view file_name,
 int load_pinyin_dictionary(const SearchPlaces& places, PinyinDictionary* dictionary,
                            std::string* messages) {
   const std::optional<std::string> path = find_data_file("GBK2py.inf", places);
-  std::string text;
-  if (!path || !platform::read_text_file(*path, &text)) {
+  platform::FileText text;
+  if (!path || !platform::read_file_text(*path, &text)) {
     messages->append("Failed to open GBK2py.inf!\n");
     return -1;
   }
   try {
-    parse_pinyin_dictionary(text, *path, dictionary, messages);
+    parse_pinyin_dictionary(text.view(), *path, dictionary, messages);
   } catch (const std::bad_alloc&) {
     messages->append("System memory is not enough to allocate " +
                      std::to_string(kGbkCharacterCount * 22) + " bytes!\n");
