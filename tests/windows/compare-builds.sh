@@ -13,11 +13,13 @@ source_dir=$(realpath "$(dirname "$0")/../..")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-# Inputs: the example bibliography as it is and with CR LF line ends, and
+# Inputs: the example bibliography as it is and with CR LF line ends, the
+# same many times over (large enough to be read and written in pieces), and
 # a file with parse errors, Chinese text in odd places and a line without
 # a final line end.
 mkdir -p "$scratch/inputs"
 cp "$source_dir/examples/paper.bbl" "$scratch/inputs/lf.bbl"
+for _ in $(seq 250); do cat "$source_dir/examples/paper.bbl"; done > "$scratch/inputs/large.bbl"
 sed 's/$/\r/' "$source_dir/examples/paper.bbl" > "$scratch/inputs/crlf.bbl"
 printf '%b' '\\begin{thebibliography}{3}\r\n\r\n\\bibitem[\xd5\xc5(2000)\xd5\xc5 and \xc0\xee]{a}\n' \
   '\xd5\xc5 and \xc0\xee.\n\\newblock \xb1\xea\xcc\xe2 {\\bf x}.\n\\newblock In \xd6\xdc, editor, 2 edition.\n\n' \
