@@ -161,6 +161,9 @@ void Run::run_bibtex() {
 // file does not exist. False when there is still no .bbl to read.
 bool Run::ensure_and_read(bool forced, platform::FileText* text) {
   if (forced || !env_.file_exists(names_.bbl)) {
+    // The text read before (a mapped file, maybe) is let go before bibtex
+    // writes the file anew.
+    text->hold(std::string());
     run_bibtex();
     if (!env_.file_exists(names_.bbl)) return false;
   }
