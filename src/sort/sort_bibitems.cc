@@ -291,6 +291,8 @@ class EntryLinker {
       }
     }
     if (sorting()) rank_gbk_starts();
+    prefix_links_.resize(other_hashes_.size());
+    prefix_lists_.reserve(other_hashes_.size());
   }
 
   // Without a Chinese order each run keeps the file order.
@@ -316,10 +318,15 @@ class EntryLinker {
   }
 
  private:
-  struct Node {
-    const char* key = nullptr;
+  // Where an entry stands in a list of entries.
+  struct Link {
     int32_t next = -1;
     int32_t previous = -1;
+  };
+
+  struct Node {
+    const char* key = nullptr;
+    Link link;                  // in its run's list
     uint32_t rank = 0;          // of the GBK start
     uint32_t other_hashes = 0;  // offset in other_hashes_ of the other-text run
     uint32_t other_run = 0;     // its number of segments
@@ -331,22 +338,29 @@ class EntryLinker {
     int32_t tail = -1;
   };
 
-  // A weight with its first eight bytes as a number, which decides most
-  // comparisons without a call to compare the bytes.
+  // A weight with its first sixteen bytes as two numbers, which decide
+  // most comparisons without a call to compare the bytes: eight alone often
+  // hold no more than a surname.
   struct Weighed {
     uint64_t head = 0;
+    uint64_t next = 0;
     std::string_view weight;
     int32_t node = 0;
 
     static Weighed of(std::string_view weight, int32_t node) {
-      uint64_t head = 0;
-      for (size_t k = 0; k < 8; ++k) {
-        head = head << 8 | (k < weight.size() ? static_cast<unsigned char>(weight[k]) : 0);
+      return {bytes_as_number(weight, 0), bytes_as_number(weight, 8), weight, node};
+    }
+    // The eight bytes from `from`, zeros past the end.
+    static uint64_t bytes_as_number(std::string_view weight, size_t from) {
+      uint64_t number = 0;
+      for (size_t k = from; k < from + 8; ++k) {
+        number = number << 8 | (k < weight.size() ? static_cast<unsigned char>(weight[k]) : 0);
       }
-      return {head, weight, node};
+      return number;
     }
     bool operator<(const Weighed& other) const {
       if (head != other.head) return head < other.head;
+      if (next != other.next) return next < other.next;
       return weight < other.weight;
     }
   };
@@ -354,7 +368,7 @@ class EntryLinker {
   bool sorting() const { return order_.mode != SortMode::kNone; }
 
   void append_list(const List& list, std::vector<uint32_t>* order) const {
-    for (int32_t i = list.head; i != -1; i = nodes_[i].next) order->push_back(i);
+    for (int32_t i = list.head; i != -1; i = nodes_[i].link.next) order->push_back(i);
   }
 
   // compare_keys of a placed entry against the added one; the placed one
@@ -398,13 +412,19 @@ class EntryLinker {
     ranks_placed_.assign(rank / 64 + 1, 0);
   }
 
-  // Puts `added` before `placed` in `list`, or at its end when `placed` is -1.
+  // Puts `added` before `placed` in `list`, or at its end when `placed` is
+  // -1; link_of(i) gives the Link of entry i in that list.
+  template <class LinkOf>
+  static void insert_before(List* list, int32_t placed, int32_t added, LinkOf link_of) {
+    Link& link = link_of(added);
+    link.next = placed;
+    link.previous = placed == -1 ? list->tail : link_of(placed).previous;
+    (link.previous == -1 ? list->head : link_of(link.previous).next) = added;
+    (placed == -1 ? list->tail : link_of(placed).previous) = added;
+  }
+
   void insert_before(List* list, int32_t placed, int32_t added) {
-    Node& node = nodes_[added];
-    node.next = placed;
-    node.previous = placed == -1 ? list->tail : nodes_[placed].previous;
-    (node.previous == -1 ? list->head : nodes_[node.previous].next) = added;
-    (placed == -1 ? list->tail : nodes_[placed].previous) = added;
+    insert_before(list, placed, added, [this](int32_t i) -> Link& { return nodes_[i].link; });
   }
 
   // The first placed entry of the lowest rank at or above `rank` that has
@@ -430,7 +450,7 @@ class EntryLinker {
     }
     int32_t placed = first;
     while (placed != -1 && nodes_[placed].rank == rank && compare(placed, added) <= 0) {
-      placed = nodes_[placed].next;
+      placed = nodes_[placed].link.next;
     }
     if (placed == first) first = added;
     insert_before(&gbk_, placed, added);
@@ -438,13 +458,15 @@ class EntryLinker {
 
   void insert_walking(int32_t added) {
     int32_t placed = gbk_.head;
-    while (placed != -1 && compare(placed, added) <= 0) placed = nodes_[placed].next;
+    while (placed != -1 && compare(placed, added) <= 0) placed = nodes_[placed].link.next;
     insert_before(&gbk_, placed, added);
   }
 
-  uint32_t hash_at(int32_t i, uint32_t depth) const {
-    return other_hashes_[nodes_[i].other_hashes + depth - 1];
-  }
+  // Entry i's place in other_hashes_ and prefix_links_ for the prefix of
+  // `depth` segments.
+  uint32_t prefix_slot(int32_t i, uint32_t depth) const { return nodes_[i].other_hashes + depth - 1; }
+
+  uint32_t hash_at(int32_t i, uint32_t depth) const { return other_hashes_[prefix_slot(i, depth)]; }
 
   // Whether the other-text run of entry `i` has `depth` segments or more,
   // the first `depth` of them hashing to `hash`.
@@ -462,7 +484,9 @@ class EntryLinker {
   // Performance-critical; please benchmark any changes.
   void insert_other(int32_t added) {
     const uint32_t run = nodes_[added].other_run;
-    for (int32_t placed : by_prefix_[prefix_key(run, hash_at(added, run))]) {
+    const List& list = prefix_lists_[prefix_key(run, hash_at(added, run))];
+    for (int32_t placed = list.head; placed != -1;
+         placed = prefix_links_[prefix_slot(placed, run)].next) {
       if (compare(placed, added) > 0) {
         insert_before(&other_, placed, added);
         file_under_prefixes(added, placed);
@@ -480,10 +504,10 @@ class EntryLinker {
   void file_under_prefixes(int32_t added, int32_t successor) {
     for (uint32_t depth = 1; depth <= nodes_[added].other_run; ++depth) {
       const uint32_t hash = hash_at(added, depth);
-      std::vector<int32_t>& list = by_prefix_[prefix_key(depth, hash)];
       int32_t next = successor;
-      while (next != -1 && !has_prefix(next, depth, hash)) next = nodes_[next].next;
-      list.insert(next == -1 ? list.end() : std::find(list.begin(), list.end(), next), added);
+      while (next != -1 && !has_prefix(next, depth, hash)) next = nodes_[next].link.next;
+      insert_before(&prefix_lists_[prefix_key(depth, hash)], next, added,
+                    [this, depth](int32_t i) -> Link& { return prefix_links_[prefix_slot(i, depth)]; });
     }
   }
 
@@ -500,8 +524,10 @@ class EntryLinker {
   std::vector<uint64_t> ranks_placed_;
   std::vector<uint32_t> other_hashes_;
   // For each depth and hash (prefix_key), the entries whose other-text
-  // run has that prefix, in list order.
-  std::unordered_map<uint64_t, std::vector<int32_t>> by_prefix_;
+  // run has that prefix, in list order; the links of each entry in these
+  // lists are in prefix_links_, at its prefix_slot.
+  std::unordered_map<uint64_t, List> prefix_lists_;
+  std::vector<Link> prefix_links_;
 };
 
 void append_piece(std::string_view text, bool* pending_line_end, std::string* out) {
