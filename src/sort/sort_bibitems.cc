@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -277,6 +278,20 @@ bool append_gbk_start_weight(const EntryOrder& order, const char* key, std::stri
   }
 }
 
+constexpr size_t kNoBit = SIZE_MAX;
+
+// The lowest bit set in `words` at `from` or above, kNoBit for none.
+size_t lowest_bit_from(const std::vector<uint64_t>& words, size_t from) {
+  size_t word = from / 64;
+  if (word >= words.size()) return kNoBit;
+  uint64_t bits = words[word] & (~uint64_t{0} << (from % 64));
+  while (bits == 0) {
+    if (++word == words.size()) return kNoBit;
+    bits = words[word];
+  }
+  return word * 64 + std::countr_zero(bits);
+}
+
 class EntryLinker {
  public:
   EntryLinker(const EntryOrder& order, const BibEntryTable& table, size_t first, size_t count)
@@ -410,6 +425,7 @@ class EntryLinker {
     }
     first_of_rank_.assign(rank + 1, -1);
     ranks_placed_.assign(rank / 64 + 1, 0);
+    words_placed_.assign(ranks_placed_.size() / 64 + 1, 0);
   }
 
   // Puts `added` before `placed` in `list`, or at its end when `placed` is
@@ -428,15 +444,14 @@ class EntryLinker {
   }
 
   // The first placed entry of the lowest rank at or above `rank` that has
-  // one, -1 for none.
+  // one, -1 for none. Past the word of `rank`, the bits of the words that
+  // have a placed rank spare the walk over the empty ones.
   int32_t first_at_or_above(uint32_t rank) const {
-    size_t word = rank / 64;
-    uint64_t bits = ranks_placed_[word] & (~uint64_t{0} << (rank % 64));
-    while (bits == 0) {
-      if (++word == ranks_placed_.size()) return -1;
-      bits = ranks_placed_[word];
-    }
-    return first_of_rank_[word * 64 + std::countr_zero(bits)];
+    const uint64_t bits = ranks_placed_[rank / 64] & (~uint64_t{0} << (rank % 64));
+    if (bits != 0) return first_of_rank_[rank / 64 * 64 + std::countr_zero(bits)];
+    const size_t word = lowest_bit_from(words_placed_, rank / 64 + 1);
+    if (word == kNoBit) return -1;
+    return first_of_rank_[word * 64 + std::countr_zero(ranks_placed_[word])];
   }
 
   void insert_ranked(int32_t added) {
@@ -446,6 +461,7 @@ class EntryLinker {
       insert_before(&gbk_, first_at_or_above(rank), added);
       first = added;
       ranks_placed_[rank / 64] |= uint64_t{1} << (rank % 64);
+      words_placed_[rank / 4096] |= uint64_t{1} << (rank / 64 % 64);
       return;
     }
     int32_t placed = first;
@@ -522,6 +538,7 @@ class EntryLinker {
   // bit for each rank that has one.
   std::vector<int32_t> first_of_rank_;
   std::vector<uint64_t> ranks_placed_;
+  std::vector<uint64_t> words_placed_;  // a bit for each word of ranks_placed_ not 0
   std::vector<uint32_t> other_hashes_;
   // For each depth and hash (prefix_key), the entries whose other-text
   // run has that prefix, in list order; the links of each entry in these
