@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <utility>
 
 #include "sort/compare_keys.h"
@@ -292,6 +291,41 @@ size_t lowest_bit_from(const std::vector<uint64_t>& words, size_t from) {
   return word * 64 + std::countr_zero(bits);
 }
 
+// The ends of a doubly linked list of entries.
+struct List {
+  int32_t head = -1;
+  int32_t tail = -1;
+};
+
+// Lists by a key that is never 0: open addressing in a table kept at most
+// half full, so that a lookup takes a probe or two and no list costs an
+// allocation of its own.
+class ListsByKey {
+ public:
+  // For up to `count` keys.
+  void reset(size_t count) {
+    size_t size = 16;
+    while (size < 2 * count) size *= 2;
+    slots_.assign(size, Slot{});
+  }
+
+  List& operator[](uint64_t key) {
+    const size_t mask = slots_.size() - 1;
+    // Fibonacci hashing spreads keys that differ in few bits.
+    size_t i = static_cast<size_t>((key * 0x9E3779B97F4A7C15u) >> 32) & mask;
+    while (slots_[i].key != key && slots_[i].key != 0) i = (i + 1) & mask;
+    slots_[i].key = key;
+    return slots_[i].list;
+  }
+
+ private:
+  struct Slot {
+    uint64_t key = 0;  // 0: free
+    List list;
+  };
+  std::vector<Slot> slots_;
+};
+
 class EntryLinker {
  public:
   EntryLinker(const EntryOrder& order, const BibEntryTable& table, size_t first, size_t count)
@@ -307,7 +341,7 @@ class EntryLinker {
     }
     if (sorting()) rank_gbk_starts();
     prefix_links_.resize(other_hashes_.size());
-    prefix_lists_.reserve(other_hashes_.size());
+    prefix_lists_.reset(other_hashes_.size());
   }
 
   // Without a Chinese order each run keeps the file order.
@@ -348,11 +382,6 @@ class EntryLinker {
     FirstSegment kind = FirstSegment::kEmptyKey;
   };
 
-  struct List {
-    int32_t head = -1;
-    int32_t tail = -1;
-  };
-
   // A weight with its first sixteen bytes as two numbers, which decide
   // most comparisons without a call to compare the bytes: eight alone often
   // hold no more than a surname.
@@ -367,10 +396,10 @@ class EntryLinker {
     }
     // The eight bytes from `from`, zeros past the end.
     static uint64_t bytes_as_number(std::string_view weight, size_t from) {
+      unsigned char bytes[8] = {};
+      if (from < weight.size()) weight.copy(reinterpret_cast<char*>(bytes), sizeof bytes, from);
       uint64_t number = 0;
-      for (size_t k = from; k < from + 8; ++k) {
-        number = number << 8 | (k < weight.size() ? static_cast<unsigned char>(weight[k]) : 0);
-      }
+      for (unsigned char byte : bytes) number = number << 8 | byte;
       return number;
     }
     bool operator<(const Weighed& other) const {
@@ -490,6 +519,7 @@ class EntryLinker {
     return nodes_[i].other_run >= depth && hash_at(i, depth) == hash;
   }
 
+  // Never 0, as the depth is at least 1.
   static uint64_t prefix_key(uint32_t depth, uint32_t hash) { return uint64_t{depth} << 32 | hash; }
 
   // Only a placed entry whose other-text run starts with the whole run of
@@ -543,7 +573,7 @@ class EntryLinker {
   // For each depth and hash (prefix_key), the entries whose other-text
   // run has that prefix, in list order; the links of each entry in these
   // lists are in prefix_links_, at its prefix_slot.
-  std::unordered_map<uint64_t, List> prefix_lists_;
+  ListsByKey prefix_lists_;
   std::vector<Link> prefix_links_;
 };
 
