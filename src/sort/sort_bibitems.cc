@@ -266,7 +266,7 @@ void hash_other_start(const char* key, bool marked, std::vector<uint32_t>* hashe
 // compare_keys gives it). Where the weights of two keys differ, compare_keys
 // orders the keys as the weights order. False when the mode's rule is no
 // order on these segments (see append_gbk_segment_weight).
-bool append_gbk_start_weight(const EntryOrder& order, const char* key, std::string* weight) {
+bool append_gbk_start_weight(const EntryOrder& order, const char* key, std::vector<char>* weight) {
   const bool marked = order.encoding == Encoding::kUtf8;
   for (;;) {
     const std::string_view segment = first_segment(key);
@@ -428,7 +428,7 @@ class EntryLinker {
   //
   // Performance-critical; please benchmark any changes.
   void rank_gbk_starts() {
-    std::string weights;
+    std::vector<char> weights;
     std::vector<std::pair<size_t, int32_t>> ends;  // end of each weight in `weights`, its entry
     for (int32_t i = 0; i < static_cast<int32_t>(nodes_.size()); ++i) {
       if (nodes_[i].kind != FirstSegment::kGbk) continue;
@@ -443,7 +443,7 @@ class EntryLinker {
     ranked.reserve(ends.size());
     size_t begin = 0;
     for (const auto& [end, node] : ends) {
-      ranked.push_back(Weighed::of(std::string_view(weights).substr(begin, end - begin), node));
+      ranked.push_back(Weighed::of(std::string_view(weights.data() + begin, end - begin), node));
       begin = end;
     }
     std::sort(ranked.begin(), ranked.end());
@@ -509,7 +509,9 @@ class EntryLinker {
 
   // Entry i's place in other_hashes_ and prefix_links_ for the prefix of
   // `depth` segments.
-  uint32_t prefix_slot(int32_t i, uint32_t depth) const { return nodes_[i].other_hashes + depth - 1; }
+  uint32_t prefix_slot(int32_t i, uint32_t depth) const {
+    return nodes_[i].other_hashes + depth - 1;
+  }
 
   uint32_t hash_at(int32_t i, uint32_t depth) const { return other_hashes_[prefix_slot(i, depth)]; }
 
@@ -552,8 +554,10 @@ class EntryLinker {
       const uint32_t hash = hash_at(added, depth);
       int32_t next = successor;
       while (next != -1 && !has_prefix(next, depth, hash)) next = nodes_[next].link.next;
-      insert_before(&prefix_lists_[prefix_key(depth, hash)], next, added,
-                    [this, depth](int32_t i) -> Link& { return prefix_links_[prefix_slot(i, depth)]; });
+      const auto link_of = [this, depth](int32_t i) -> Link& {
+        return prefix_links_[prefix_slot(i, depth)];
+      };
+      insert_before(&prefix_lists_[prefix_key(depth, hash)], next, added, link_of);
     }
   }
 
