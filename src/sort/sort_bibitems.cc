@@ -385,15 +385,20 @@ class EntryLinker {
   // A weight with its first sixteen bytes as two numbers, which decide
   // most comparisons without a call to compare the bytes: eight alone often
   // hold no more than a surname.
+  // The weight is held as a pointer and a 32-bit size, which keeps the
+  // struct to 32 bytes for the moves of the sort.
   struct Weighed {
     uint64_t head = 0;
     uint64_t next = 0;
-    std::string_view weight;
+    const char* data = nullptr;
+    uint32_t size = 0;
     int32_t node = 0;
 
     static Weighed of(std::string_view weight, int32_t node) {
-      return {bytes_as_number(weight, 0), bytes_as_number(weight, 8), weight, node};
+      return {bytes_as_number(weight, 0), bytes_as_number(weight, 8), weight.data(),
+              static_cast<uint32_t>(weight.size()), node};
     }
+    std::string_view weight() const { return {data, size}; }
     // The eight bytes from `from`, zeros past the end.
     static uint64_t bytes_as_number(std::string_view weight, size_t from) {
       unsigned char bytes[8] = {};
@@ -405,7 +410,7 @@ class EntryLinker {
     bool operator<(const Weighed& other) const {
       if (head != other.head) return head < other.head;
       if (next != other.next) return next < other.next;
-      return weight < other.weight;
+      return weight() < other.weight();
     }
   };
 
@@ -423,8 +428,8 @@ class EntryLinker {
   }
 
   // Dense ranks of the GBK starts, from their weights: one pass over each
-  // key, then a sort of byte strings. When any start has no weight, every
-  // entry is placed by the plain walk.
+  // key, then a sort of byte strings. When any start has no weight, or one
+  // too long for a Weighed, every entry is placed by the plain walk.
   //
   // Performance-critical; please benchmark any changes.
   void rank_gbk_starts() {
@@ -432,7 +437,9 @@ class EntryLinker {
     std::vector<std::pair<size_t, int32_t>> ends;  // end of each weight in `weights`, its entry
     for (int32_t i = 0; i < static_cast<int32_t>(nodes_.size()); ++i) {
       if (nodes_[i].kind != FirstSegment::kGbk) continue;
-      if (!append_gbk_start_weight(order_, nodes_[i].key, &weights)) {
+      const size_t begin = weights.size();
+      if (!append_gbk_start_weight(order_, nodes_[i].key, &weights) ||
+          weights.size() - begin > UINT32_MAX) {
         ranked_ = false;
         return;
       }
@@ -449,7 +456,7 @@ class EntryLinker {
     std::sort(ranked.begin(), ranked.end());
     uint32_t rank = 0;
     for (size_t k = 0; k < ranked.size(); ++k) {
-      if (k > 0 && ranked[k - 1].weight != ranked[k].weight) ++rank;
+      if (k > 0 && ranked[k - 1].weight() != ranked[k].weight()) ++rank;
       nodes_[ranked[k].node].rank = rank;
     }
     first_of_rank_.assign(rank + 1, -1);
