@@ -222,7 +222,11 @@ FirstSegment first_segment_of(const char* key, bool marked) {
 
 std::string_view first_segment(const char* key) {
   size_t length = 0;
-  while (key[length] != 0 && key[length] != kSegmentSeparator) ++length;
+  // No byte above the separator ends a segment: most take one comparison.
+  while (static_cast<unsigned char>(key[length]) > kSegmentSeparator ||
+         (key[length] != 0 && key[length] != kSegmentSeparator)) {
+    ++length;
+  }
   return {key, length};
 }
 
