@@ -388,9 +388,8 @@ class EntryLinker {
 
   // A weight with its first sixteen bytes as two numbers, which decide
   // most comparisons without a call to compare the bytes: eight alone often
-  // hold no more than a surname.
-  // The weight is held as a pointer and a 32-bit size, which keeps the
-  // struct to 32 bytes for the moves of the sort.
+  // hold no more than a surname. The weight itself is a pointer and a 32-bit
+  // size, which keeps the struct to 32 bytes for the moves of the sort.
   struct Weighed {
     uint64_t head = 0;
     uint64_t next = 0;
