@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "sort/gbk_tables.h"
 #include "sort/sort_key.h"
@@ -181,7 +182,7 @@ constexpr char kWeightEnd = 0x00;
 constexpr char kWeightGbk = 0x01;
 constexpr char kWeightMarked = 0x02;
 
-void append_folded(const Byte* p, const Byte* end, std::string* weight) {
+void append_folded(const Byte* p, const Byte* end, std::vector<char>* weight) {
   for (; p < end; ++p) weight->push_back(static_cast<char>(fold_case(*p)));
 }
 
@@ -189,11 +190,11 @@ void append_folded(const Byte* p, const Byte* end, std::string* weight) {
 // holds no NUL), then the character's bytes with the top bit flipped, which
 // orders them as signed values.
 template <bool kMarked>
-bool append_reading_weight(const Byte* p, const Byte* end, std::string* weight) {
+bool append_reading_weight(const Byte* p, const Byte* end, std::vector<char>* weight) {
   if (kMarked && is_marked(p)) {
     if (end - p < static_cast<ptrdiff_t>(kMarkedLength)) return false;
     weight->push_back(kWeightMarked);
-    weight->append(reinterpret_cast<const char*>(p + 1), kMarkedLength - 1);
+    weight->insert(weight->end(), p + 1, p + kMarkedLength);
     append_folded(p + kMarkedLength, end, weight);
     weight->push_back(kWeightEnd);
     return true;
@@ -209,7 +210,7 @@ bool append_reading_weight(const Byte* p, const Byte* end, std::string* weight) 
 // One GBK character under the stroke or Unicode rule. Stroke sequences are
 // digits, so the NUL after one ends it below any longer sequence; in the
 // stroke-count order the count goes first.
-bool append_character_weight(SortMode mode, const Byte* p, std::string* weight) {
+bool append_character_weight(SortMode mode, const Byte* p, std::vector<char>* weight) {
   weight->push_back(kWeightGbk);
   if (mode == SortMode::kUnicode) {
     const int cell = (p[0] - 0x81) * 192 + (p[1] - 0x40);
@@ -226,7 +227,7 @@ bool append_character_weight(SortMode mode, const Byte* p, std::string* weight) 
     if (strokes.size() > 0xFF) return false;
     weight->push_back(static_cast<char>(strokes.size()));
   }
-  weight->append(strokes);
+  weight->insert(weight->end(), strokes.begin(), strokes.end());
   weight->push_back(kWeightEnd);
   return true;
 }
@@ -234,13 +235,14 @@ bool append_character_weight(SortMode mode, const Byte* p, std::string* weight) 
 // Stroke and Unicode orders: the characters' weights, then the segment end,
 // below every character's class byte, so the shorter segment goes first.
 template <bool kMarked>
-bool append_character_run_weight(SortMode mode, const Byte* p, const Byte* end, std::string* weight) {
+bool append_character_run_weight(SortMode mode, const Byte* p, const Byte* end,
+                                 std::vector<char>* weight) {
   while (p < end) {
     const size_t length = key_character_length(p, kMarked);
     if (end - p < static_cast<ptrdiff_t>(length)) return false;
     if (kMarked && length != 2) {
       weight->push_back(kWeightMarked);
-      weight->append(reinterpret_cast<const char*>(p + 1), kMarkedLength - 1);
+      weight->insert(weight->end(), p + 1, p + kMarkedLength);
     } else if (!append_character_weight(mode, p, weight)) {
       return false;
     }
@@ -251,7 +253,7 @@ bool append_character_run_weight(SortMode mode, const Byte* p, const Byte* end, 
 }
 
 template <bool kMarked>
-bool append_segment_weight(SortMode mode, std::string_view segment, std::string* weight) {
+bool append_segment_weight(SortMode mode, std::string_view segment, std::vector<char>* weight) {
   const Byte* p = reinterpret_cast<const Byte*>(segment.data());
   const Byte* end = p + segment.size();
   if (mode == SortMode::kPinyin) return append_reading_weight<kMarked>(p, end, weight);
@@ -260,8 +262,8 @@ bool append_segment_weight(SortMode mode, std::string_view segment, std::string*
 
 }  // namespace
 
-bool append_gbk_segment_weight(SortMode mode, std::string_view segment, std::string* weight,
-                               Encoding encoding) {
+bool append_gbk_segment_weight(SortMode mode, std::string_view segment,
+                               std::vector<char>* weight, Encoding encoding) {
   return encoding == Encoding::kUtf8 ? append_segment_weight<true>(mode, segment, weight)
                                      : append_segment_weight<false>(mode, segment, weight);
 }

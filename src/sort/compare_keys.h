@@ -3,6 +3,7 @@
 #define TOLVAR_SORT_COMPARE_KEYS_H_
 
 #include <string_view>
+#include <vector>
 
 #include "run/settings.h"
 #include "sort/char_model.h"
@@ -40,11 +41,12 @@ int compare_gbk_segments(SortMode mode, std::string_view segment_a, std::string_
 // precomputed bytes instead of walking the keys again for every pair.
 // Returns false, leaving *weight unspecified, where the rule is no order:
 // a character without a code point in the Unicode order, or one that is
-// not a whole character of the key.
+// not a whole character of the key. The bytes go into a vector, which grows
+// by a byte at less cost than a string.
 //
 // Performance-critical; please benchmark any changes.
-bool append_gbk_segment_weight(SortMode mode, std::string_view segment, std::string* weight,
-                               Encoding encoding = Encoding::kGbk);
+bool append_gbk_segment_weight(SortMode mode, std::string_view segment,
+                               std::vector<char>* weight, Encoding encoding = Encoding::kGbk);
 
 }  // namespace tolvar
 

@@ -24,14 +24,18 @@ bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Skips white space, then returns the word that follows (possibly empty)
 // and moves `rest` past it.
+//
+// Performance-critical (twice for each of the 24,000 lines); please
+// benchmark any changes.
 std::string_view next_word(std::string_view* rest) {
-  std::size_t start = 0;
-  while (start < rest->size() && is_space((*rest)[start])) ++start;
-  std::size_t end = start;
-  while (end < rest->size() && !is_space((*rest)[end])) ++end;
-  const std::string_view word = rest->substr(start, end - start);
-  rest->remove_prefix(end);
-  return word;
+  const char* p = rest->data();
+  const char* const end = p + rest->size();
+  while (p < end && is_space(*p)) ++p;
+  const char* const start = p;
+  // No byte above ' ' is white space: the usual case costs one comparison.
+  while (p < end && (static_cast<unsigned char>(*p) > ' ' || !is_space(*p))) ++p;
+  rest->remove_prefix(static_cast<std::size_t>(p - rest->data()));
+  return {start, static_cast<std::size_t>(p - start)};
 }
 
 // The count after "[特殊复姓=": leading white space, an optional sign and
@@ -77,7 +81,8 @@ void report(std::string* messages, std::string_view file_name, int line_number, 
 
 void parse_pinyin_dictionary(std::string_view text, std::string_view file_name,
                              PinyinDictionary* dictionary, std::string* messages) {
-  dictionary->characters.assign(kGbkCharacterCount, CharacterReadings{});
+  dictionary->characters.clear();
+  dictionary->characters.resize(kGbkCharacterCount);
   dictionary->compounds.clear();
   Section section = Section::kNone;
   int record = 0;

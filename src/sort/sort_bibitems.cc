@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <utility>
 
 #include "sort/compare_keys.h"
@@ -19,25 +19,42 @@ constexpr std::string_view kBibitem = "\\bibitem";
 // What a line holds of the texts that shape the entries.
 enum class LineKind { kOrdinary, kBegin, kEnd, kBibitem };
 
-// The kind of `line`, from one pass over its backslashes (every text starts
-// with one): the environment start wins over its end and both over
-// "\bibitem", wherever each stands in the line. For kBibitem, *bibitem
-// receives the position of the first "\bibitem".
-//
-// Performance-critical (once per line); please benchmark any changes.
-LineKind classify_line(std::string_view line, size_t* bibitem) {
+// Whether `rest`, which opens with a backslash, starts one of the texts
+// that shape the entries.
+bool starts_text(std::string_view rest) {
+  // Most commands (\newblock, \emph) start none of the texts: their second
+  // byte sends them away before any comparison.
+  if (rest.size() > 1 && rest[1] != 'b' && rest[1] != 'e') return false;
+  return rest.starts_with(kBibitem) || rest.starts_with(kBeginText) || rest.starts_with(kEndText);
+}
+
+// The position of the first text that shapes the entries at or after
+// `from`, npos for none. No text holds a line end, so the lines it finds
+// no text in are exactly those classify_line calls ordinary.
+size_t find_text(std::string_view input, size_t from) {
+  for (size_t at = input.find('\\', from); at != std::string_view::npos;
+       at = input.find('\\', at + 1)) {
+    if (starts_text(input.substr(at))) return at;
+  }
+  return std::string_view::npos;
+}
+
+// The kind of the line of `input` that ends at `end` and holds its first
+// text at *text (every text starts with a backslash): the environment start
+// wins over its end and both over "\bibitem", wherever each stands in the
+// line. For kBibitem, *bibitem receives the position of the first
+// "\bibitem". *text moves on past the texts read, so that each backslash
+// of the file is looked at once.
+LineKind classify_line(std::string_view input, size_t end, size_t* text, size_t* bibitem) {
   LineKind kind = LineKind::kOrdinary;
-  for (size_t at = line.find('\\'); at != std::string_view::npos; at = line.find('\\', at + 1)) {
-    // Most commands (\newblock, \emph) start none of the texts: their
-    // second byte sends them away before any comparison.
-    if (at + 1 < line.size() && line[at + 1] != 'b' && line[at + 1] != 'e') continue;
-    const std::string_view rest = line.substr(at);
+  for (; *text < end; *text = find_text(input, *text + 1)) {
+    const std::string_view rest = input.substr(*text);
     if (rest.starts_with(kBeginText)) return LineKind::kBegin;
     if (rest.starts_with(kEndText)) {
       kind = LineKind::kEnd;
-    } else if (kind == LineKind::kOrdinary && rest.starts_with(kBibitem)) {
+    } else if (kind == LineKind::kOrdinary) {
       kind = LineKind::kBibitem;
-      *bibitem = at;
+      *bibitem = *text;
     }
   }
   return kind;
@@ -69,12 +86,25 @@ class EntryScanner {
   EntryScanner(const SortKeyContext& context, std::string_view input, BibEntryTable* table)
       : context_(context), input_(input), table_(table), scratch_(context) {}
 
+  // Lines are cut only where they can matter: an ordinary line does
+  // nothing unless the author line of an open entry is pending, so the
+  // scan otherwise leaps to the line of the next text that shapes the
+  // entries.
+  //
+  // Performance-critical (the whole file); please benchmark any changes.
   void run() {
     size_t begin = 0;
+    size_t next_text = find_text(input_, 0);
     while (begin < input_.size()) {
+      // A line that starts the environment leaves its later texts unread.
+      if (next_text < begin) next_text = find_text(input_, begin);
+      if (!author_line_pending()) {
+        if (next_text == std::string_view::npos) break;
+        begin = line_start(next_text, begin);
+      }
       const size_t newline = input_.find('\n', begin);
       const size_t end = newline == std::string_view::npos ? input_.size() : newline + 1;
-      take_line(begin, input_.substr(begin, end - begin));
+      take_line(begin, end, &next_text);
       begin = end;
     }
     close_environment(input_.size());
@@ -82,9 +112,21 @@ class EntryScanner {
   }
 
  private:
-  void take_line(size_t begin, std::string_view line) {
+  bool author_line_pending() const { return entry_open_ && key_line_ != KeyLine::kNone; }
+
+  // The start of the line that holds `position`, a line that starts at
+  // `from` or later.
+  size_t line_start(size_t position, size_t from) const {
+    const size_t newline = input_.substr(from, position - from).rfind('\n');
+    return newline == std::string_view::npos ? from : from + newline + 1;
+  }
+
+  // The line [begin, end); *next_text: the first text that shapes the
+  // entries at or after `begin`.
+  void take_line(size_t begin, size_t end, size_t* next_text) {
+    const std::string_view line = input_.substr(begin, end - begin);
     size_t bibitem = 0;
-    const LineKind kind = classify_line(line, &bibitem);
+    const LineKind kind = classify_line(input_, end, next_text, &bibitem);
     if (kind == LineKind::kBegin) {
       close_environment(begin);
       in_environment_ = true;
@@ -93,7 +135,7 @@ class EntryScanner {
       in_environment_ = false;
     } else if (in_environment_ && kind == LineKind::kBibitem) {
       start_entry(begin);
-      key_line_ = key_line_after_bibitem(line, bibitem, key_line_);
+      key_line_ = key_line_after_bibitem(line, bibitem - begin, key_line_);
     } else if (entry_open_) {
       take_ordinary_line(line);
     }
@@ -180,7 +222,11 @@ FirstSegment first_segment_of(const char* key, bool marked) {
 
 std::string_view first_segment(const char* key) {
   size_t length = 0;
-  while (key[length] != 0 && key[length] != kSegmentSeparator) ++length;
+  // No byte above the separator ends a segment: most take one comparison.
+  while (static_cast<unsigned char>(key[length]) > kSegmentSeparator ||
+         (key[length] != 0 && key[length] != kSegmentSeparator)) {
+    ++length;
+  }
   return {key, length};
 }
 
@@ -224,7 +270,7 @@ void hash_other_start(const char* key, bool marked, std::vector<uint32_t>* hashe
 // compare_keys gives it). Where the weights of two keys differ, compare_keys
 // orders the keys as the weights order. False when the mode's rule is no
 // order on these segments (see append_gbk_segment_weight).
-bool append_gbk_start_weight(const EntryOrder& order, const char* key, std::string* weight) {
+bool append_gbk_start_weight(const EntryOrder& order, const char* key, std::vector<char>* weight) {
   const bool marked = order.encoding == Encoding::kUtf8;
   for (;;) {
     const std::string_view segment = first_segment(key);
@@ -234,6 +280,55 @@ bool append_gbk_start_weight(const EntryOrder& order, const char* key, std::stri
     if (next != Next::kGbk) return true;
   }
 }
+
+constexpr size_t kNoBit = SIZE_MAX;
+
+// The lowest bit set in `words` at `from` or above, kNoBit for none.
+size_t lowest_bit_from(const std::vector<uint64_t>& words, size_t from) {
+  size_t word = from / 64;
+  if (word >= words.size()) return kNoBit;
+  uint64_t bits = words[word] & (~uint64_t{0} << (from % 64));
+  while (bits == 0) {
+    if (++word == words.size()) return kNoBit;
+    bits = words[word];
+  }
+  return word * 64 + std::countr_zero(bits);
+}
+
+// The ends of a doubly linked list of entries.
+struct List {
+  int32_t head = -1;
+  int32_t tail = -1;
+};
+
+// Lists by a key that is never 0: open addressing in a table kept at most
+// half full, so that a lookup takes a probe or two and no list costs an
+// allocation of its own.
+class ListsByKey {
+ public:
+  // For up to `count` keys.
+  void reset(size_t count) {
+    size_t size = 16;
+    while (size < 2 * count) size *= 2;
+    slots_.assign(size, Slot{});
+  }
+
+  List& operator[](uint64_t key) {
+    const size_t mask = slots_.size() - 1;
+    // Fibonacci hashing spreads keys that differ in few bits.
+    size_t i = static_cast<size_t>((key * 0x9E3779B97F4A7C15u) >> 32) & mask;
+    while (slots_[i].key != key && slots_[i].key != 0) i = (i + 1) & mask;
+    slots_[i].key = key;
+    return slots_[i].list;
+  }
+
+ private:
+  struct Slot {
+    uint64_t key = 0;  // 0: free
+    List list;
+  };
+  std::vector<Slot> slots_;
+};
 
 class EntryLinker {
  public:
@@ -249,6 +344,8 @@ class EntryLinker {
       }
     }
     if (sorting()) rank_gbk_starts();
+    prefix_links_.resize(other_hashes_.size());
+    prefix_lists_.reset(other_hashes_.size());
   }
 
   // Without a Chinese order each run keeps the file order.
@@ -274,45 +371,56 @@ class EntryLinker {
   }
 
  private:
-  struct Node {
-    const char* key = nullptr;
+  // Where an entry stands in a list of entries.
+  struct Link {
     int32_t next = -1;
     int32_t previous = -1;
+  };
+
+  struct Node {
+    const char* key = nullptr;
+    Link link;                  // in its run's list
     uint32_t rank = 0;          // of the GBK start
     uint32_t other_hashes = 0;  // offset in other_hashes_ of the other-text run
     uint32_t other_run = 0;     // its number of segments
     FirstSegment kind = FirstSegment::kEmptyKey;
   };
 
-  struct List {
-    int32_t head = -1;
-    int32_t tail = -1;
-  };
-
-  // A weight with its first eight bytes as a number, which decides most
-  // comparisons without a call to compare the bytes.
+  // A weight with its first sixteen bytes as two numbers, which decide
+  // most comparisons without a call to compare the bytes: eight alone often
+  // hold no more than a surname. The weight itself is a pointer and a 32-bit
+  // size, which keeps the struct to 32 bytes for the moves of the sort.
   struct Weighed {
     uint64_t head = 0;
-    std::string_view weight;
+    uint64_t next = 0;
+    const char* data = nullptr;
+    uint32_t size = 0;
     int32_t node = 0;
 
     static Weighed of(std::string_view weight, int32_t node) {
-      uint64_t head = 0;
-      for (size_t k = 0; k < 8; ++k) {
-        head = head << 8 | (k < weight.size() ? static_cast<unsigned char>(weight[k]) : 0);
-      }
-      return {head, weight, node};
+      return {bytes_as_number(weight, 0), bytes_as_number(weight, 8), weight.data(),
+              static_cast<uint32_t>(weight.size()), node};
+    }
+    std::string_view weight() const { return {data, size}; }
+    // The eight bytes from `from`, zeros past the end.
+    static uint64_t bytes_as_number(std::string_view weight, size_t from) {
+      unsigned char bytes[8] = {};
+      if (from < weight.size()) weight.copy(reinterpret_cast<char*>(bytes), sizeof bytes, from);
+      uint64_t number = 0;
+      for (unsigned char byte : bytes) number = number << 8 | byte;
+      return number;
     }
     bool operator<(const Weighed& other) const {
       if (head != other.head) return head < other.head;
-      return weight < other.weight;
+      if (next != other.next) return next < other.next;
+      return weight() < other.weight();
     }
   };
 
   bool sorting() const { return order_.mode != SortMode::kNone; }
 
   void append_list(const List& list, std::vector<uint32_t>* order) const {
-    for (int32_t i = list.head; i != -1; i = nodes_[i].next) order->push_back(i);
+    for (int32_t i = list.head; i != -1; i = nodes_[i].link.next) order->push_back(i);
   }
 
   // compare_keys of a placed entry against the added one; the placed one
@@ -323,16 +431,18 @@ class EntryLinker {
   }
 
   // Dense ranks of the GBK starts, from their weights: one pass over each
-  // key, then a sort of byte strings. When any start has no weight, every
-  // entry is placed by the plain walk.
+  // key, then a sort of byte strings. When any start has no weight, or one
+  // too long for a Weighed, every entry is placed by the plain walk.
   //
   // Performance-critical; please benchmark any changes.
   void rank_gbk_starts() {
-    std::string weights;
+    std::vector<char> weights;
     std::vector<std::pair<size_t, int32_t>> ends;  // end of each weight in `weights`, its entry
     for (int32_t i = 0; i < static_cast<int32_t>(nodes_.size()); ++i) {
       if (nodes_[i].kind != FirstSegment::kGbk) continue;
-      if (!append_gbk_start_weight(order_, nodes_[i].key, &weights)) {
+      const size_t begin = weights.size();
+      if (!append_gbk_start_weight(order_, nodes_[i].key, &weights) ||
+          weights.size() - begin > UINT32_MAX) {
         ranked_ = false;
         return;
       }
@@ -343,38 +453,44 @@ class EntryLinker {
     ranked.reserve(ends.size());
     size_t begin = 0;
     for (const auto& [end, node] : ends) {
-      ranked.push_back(Weighed::of(std::string_view(weights).substr(begin, end - begin), node));
+      ranked.push_back(Weighed::of(std::string_view(weights.data() + begin, end - begin), node));
       begin = end;
     }
     std::sort(ranked.begin(), ranked.end());
     uint32_t rank = 0;
     for (size_t k = 0; k < ranked.size(); ++k) {
-      if (k > 0 && ranked[k - 1].weight != ranked[k].weight) ++rank;
+      if (k > 0 && ranked[k - 1].weight() != ranked[k].weight()) ++rank;
       nodes_[ranked[k].node].rank = rank;
     }
     first_of_rank_.assign(rank + 1, -1);
     ranks_placed_.assign(rank / 64 + 1, 0);
+    words_placed_.assign(ranks_placed_.size() / 64 + 1, 0);
   }
 
-  // Puts `added` before `placed` in `list`, or at its end when `placed` is -1.
+  // Puts `added` before `placed` in `list`, or at its end when `placed` is
+  // -1; link_of(i) gives the Link of entry i in that list.
+  template <class LinkOf>
+  static void insert_before(List* list, int32_t placed, int32_t added, LinkOf link_of) {
+    Link& link = link_of(added);
+    link.next = placed;
+    link.previous = placed == -1 ? list->tail : link_of(placed).previous;
+    (link.previous == -1 ? list->head : link_of(link.previous).next) = added;
+    (placed == -1 ? list->tail : link_of(placed).previous) = added;
+  }
+
   void insert_before(List* list, int32_t placed, int32_t added) {
-    Node& node = nodes_[added];
-    node.next = placed;
-    node.previous = placed == -1 ? list->tail : nodes_[placed].previous;
-    (node.previous == -1 ? list->head : nodes_[node.previous].next) = added;
-    (placed == -1 ? list->tail : nodes_[placed].previous) = added;
+    insert_before(list, placed, added, [this](int32_t i) -> Link& { return nodes_[i].link; });
   }
 
   // The first placed entry of the lowest rank at or above `rank` that has
-  // one, -1 for none.
+  // one, -1 for none. Past the word of `rank`, the bits of the words that
+  // have a placed rank spare the walk over the empty ones.
   int32_t first_at_or_above(uint32_t rank) const {
-    size_t word = rank / 64;
-    uint64_t bits = ranks_placed_[word] & (~uint64_t{0} << (rank % 64));
-    while (bits == 0) {
-      if (++word == ranks_placed_.size()) return -1;
-      bits = ranks_placed_[word];
-    }
-    return first_of_rank_[word * 64 + std::countr_zero(bits)];
+    const uint64_t bits = ranks_placed_[rank / 64] & (~uint64_t{0} << (rank % 64));
+    if (bits != 0) return first_of_rank_[rank / 64 * 64 + std::countr_zero(bits)];
+    const size_t word = lowest_bit_from(words_placed_, rank / 64 + 1);
+    if (word == kNoBit) return -1;
+    return first_of_rank_[word * 64 + std::countr_zero(ranks_placed_[word])];
   }
 
   void insert_ranked(int32_t added) {
@@ -384,11 +500,12 @@ class EntryLinker {
       insert_before(&gbk_, first_at_or_above(rank), added);
       first = added;
       ranks_placed_[rank / 64] |= uint64_t{1} << (rank % 64);
+      words_placed_[rank / 4096] |= uint64_t{1} << (rank / 64 % 64);
       return;
     }
     int32_t placed = first;
     while (placed != -1 && nodes_[placed].rank == rank && compare(placed, added) <= 0) {
-      placed = nodes_[placed].next;
+      placed = nodes_[placed].link.next;
     }
     if (placed == first) first = added;
     insert_before(&gbk_, placed, added);
@@ -396,13 +513,17 @@ class EntryLinker {
 
   void insert_walking(int32_t added) {
     int32_t placed = gbk_.head;
-    while (placed != -1 && compare(placed, added) <= 0) placed = nodes_[placed].next;
+    while (placed != -1 && compare(placed, added) <= 0) placed = nodes_[placed].link.next;
     insert_before(&gbk_, placed, added);
   }
 
-  uint32_t hash_at(int32_t i, uint32_t depth) const {
-    return other_hashes_[nodes_[i].other_hashes + depth - 1];
+  // Entry i's place in other_hashes_ and prefix_links_ for the prefix of
+  // `depth` segments.
+  uint32_t prefix_slot(int32_t i, uint32_t depth) const {
+    return nodes_[i].other_hashes + depth - 1;
   }
+
+  uint32_t hash_at(int32_t i, uint32_t depth) const { return other_hashes_[prefix_slot(i, depth)]; }
 
   // Whether the other-text run of entry `i` has `depth` segments or more,
   // the first `depth` of them hashing to `hash`.
@@ -410,6 +531,7 @@ class EntryLinker {
     return nodes_[i].other_run >= depth && hash_at(i, depth) == hash;
   }
 
+  // Never 0, as the depth is at least 1.
   static uint64_t prefix_key(uint32_t depth, uint32_t hash) { return uint64_t{depth} << 32 | hash; }
 
   // Only a placed entry whose other-text run starts with the whole run of
@@ -420,7 +542,9 @@ class EntryLinker {
   // Performance-critical; please benchmark any changes.
   void insert_other(int32_t added) {
     const uint32_t run = nodes_[added].other_run;
-    for (int32_t placed : by_prefix_[prefix_key(run, hash_at(added, run))]) {
+    const List& list = prefix_lists_[prefix_key(run, hash_at(added, run))];
+    for (int32_t placed = list.head; placed != -1;
+         placed = prefix_links_[prefix_slot(placed, run)].next) {
       if (compare(placed, added) > 0) {
         insert_before(&other_, placed, added);
         file_under_prefixes(added, placed);
@@ -438,10 +562,12 @@ class EntryLinker {
   void file_under_prefixes(int32_t added, int32_t successor) {
     for (uint32_t depth = 1; depth <= nodes_[added].other_run; ++depth) {
       const uint32_t hash = hash_at(added, depth);
-      std::vector<int32_t>& list = by_prefix_[prefix_key(depth, hash)];
       int32_t next = successor;
-      while (next != -1 && !has_prefix(next, depth, hash)) next = nodes_[next].next;
-      list.insert(next == -1 ? list.end() : std::find(list.begin(), list.end(), next), added);
+      while (next != -1 && !has_prefix(next, depth, hash)) next = nodes_[next].link.next;
+      const auto link_of = [this, depth](int32_t i) -> Link& {
+        return prefix_links_[prefix_slot(i, depth)];
+      };
+      insert_before(&prefix_lists_[prefix_key(depth, hash)], next, added, link_of);
     }
   }
 
@@ -456,10 +582,13 @@ class EntryLinker {
   // bit for each rank that has one.
   std::vector<int32_t> first_of_rank_;
   std::vector<uint64_t> ranks_placed_;
+  std::vector<uint64_t> words_placed_;  // a bit for each word of ranks_placed_ not 0
   std::vector<uint32_t> other_hashes_;
   // For each depth and hash (prefix_key), the entries whose other-text
-  // run has that prefix, in list order.
-  std::unordered_map<uint64_t, std::vector<int32_t>> by_prefix_;
+  // run has that prefix, in list order; the links of each entry in these
+  // lists are in prefix_links_, at its prefix_slot.
+  ListsByKey prefix_lists_;
+  std::vector<Link> prefix_links_;
 };
 
 void append_piece(std::string_view text, bool* pending_line_end, std::string* out) {
