@@ -96,9 +96,10 @@ void check_weights(const std::string& key_a, const std::string& key_b, SortMode 
   for (std::string_view segment : gbk_segments(key_b, utf8)) segments.push_back(segment);
   std::vector<std::string> weights(segments.size());
   for (size_t i = 0; i < segments.size(); ++i) {
-    const bool weighed = tolvar::append_gbk_segment_weight(mode, segments[i], &weights[i], encoding);
+    std::vector<char> weight;
+    const bool weighed = tolvar::append_gbk_segment_weight(mode, segments[i], &weight, encoding);
     check(weighed || mode == SortMode::kUnicode);
-    if (!weighed) weights[i].clear();
+    if (weighed) weights[i].assign(weight.begin(), weight.end());
   }
   for (size_t i = 0; i < segments.size(); ++i) {
     for (size_t k = 0; k < segments.size(); ++k) {
