@@ -247,9 +247,9 @@ int plain_multibyte_length(const ConvertState& state, const unsigned char* at, b
 }
 
 // Whether a replaced string starts at `at`, whatever the state: a byte
-// that starts none is written as it stands. The caller has found the byte
-// after `at` among second_bytes.
-bool starts_replaced_string_at(const ConvertState& state, const unsigned char* at) {
+// that starts none is written as it stands. The byte after `at` is among
+// second_bytes (see replaced_string_starts_at).
+bool matches_replaced_string_at(const ConvertState& state, const unsigned char* at) {
   // Most pairs that pass end there: ", " before a name, " e" before a word.
   if (state.line_end - at > 2 && !state.third_bytes[*at][at[2]]) return false;
   const std::string_view rest(reinterpret_cast<const char*>(at) + 1,
@@ -263,12 +263,17 @@ bool starts_replaced_string_at(const ConvertState& state, const unsigned char* a
   return false;
 }
 
+// The same for a printable ASCII byte at `at`; most fail the one lookup
+// of the byte after it.
+inline bool replaced_string_starts_at(const ConvertState& state, const unsigned char* at) {
+  return state.second_bytes[*at][at[1]] && matches_replaced_string_at(state, at);
+}
+
 // Skips printable ASCII from `at` up to a byte that a run cannot take as
 // it stands or where a replaced string starts. Outside Chinese text and
 // control words no flag changes on such bytes.
 const unsigned char* skip_ascii_text(const ConvertState& state, const unsigned char* at) {
-  while ((state.run_bytes[*at] & ConvertState::kRunAscii) &&
-         !(state.second_bytes[*at][at[1]] && starts_replaced_string_at(state, at))) {
+  while ((state.run_bytes[*at] & ConvertState::kRunAscii) && !replaced_string_starts_at(state, at)) {
     ++at;
   }
   return at;
@@ -311,10 +316,7 @@ bool scan_plain_run(ConvertState& state, bool converts_label) {
     const unsigned char c = *next;
     const std::uint8_t kind = state.run_bytes[c];
     if (kind & ConvertState::kRunAscii) {
-      if ((chinese && (kind & taken)) ||
-          (state.second_bytes[c][next[1]] && starts_replaced_string_at(state, next))) {
-        break;
-      }
+      if ((chinese && (kind & taken)) || replaced_string_starts_at(state, next)) break;
       // A letter ends Chinese text unless it names a control word; any
       // other byte ends the control word.
       const bool letter = kind & ConvertState::kRunLetter;
