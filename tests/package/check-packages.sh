@@ -20,6 +20,7 @@ if [ "$(id -u)" != 0 ]; then sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
 step() { echo "== $1 (${SECONDS}s)"; }
+source "$source/tests/windows/wine-prefix.sh"
 # Waits for another apt-get or dpkg to finish rather than failing.
 apt_get() { $sudo apt-get -o DPkg::Lock::Timeout=900 -y -qq "$@" >/dev/null; }
 fail() {
@@ -182,8 +183,7 @@ grep -q "GBK2py.inf" "$manual" && grep -q "笔画数+笔顺" "$manual" || fail "
 if LC_ALL=C grep -q $'[\b\e]' "$manual"; then fail "the manual has overstrikes or escape sequences"; fi
 
 step "creating the wine prefix"
-wineboot --init >/dev/null 2>&1
-wineserver --wait
+make_wine_prefix || fail "no wine prefix could be made"
 # Only the Windows system folders on Path: the dictionary is found beside
 # tolvar.exe or nowhere.
 convert_example "$scratch/wine-work" wine "$folder/tolvar.exe"

@@ -21,11 +21,11 @@ cleanup() {
 trap cleanup EXIT
 
 step() { echo "== $1 (${SECONDS}s)"; }
+source tests/windows/wine-prefix.sh
 
 SECONDS=0
 step "creating the wine prefix"
-wineboot --init >/dev/null 2>&1
-wineserver --wait
+make_wine_prefix
 step "wine prefix ready"
 
 cmake --workflow --preset windows
