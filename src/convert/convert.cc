@@ -5,6 +5,8 @@
 #include <bitset>
 #include <cstring>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "convert/author_list.h"
 #include "convert/cjk_output.h"
@@ -649,19 +651,27 @@ bool hand_over(PassOutput& output, const PassTarget& target, bool sink_ok) {
   return output.take_written([&](std::string_view piece) { return sink_ok && (*target.sink)(piece); });
 }
 
-// Returns false when the sink failed.
-bool run_pass(const Settings& settings, std::string_view input, const PassTarget& target,
-              std::string* messages, bool plain_runs) {
-  std::string* const out = target.out;
-  // After the sink fails the pass goes on, so that every message of the
-  // input is still reported, but hands nothing more over.
-  bool sink_ok = true;
-  out->append(kProcessedMarker);
-  PassOutput output(out);
-  output.reserve(target.sink == nullptr ? input.size() + input.size() / 4
-                                        : std::min(input.size(), target.piece_bytes) + 4096);
+// Writes `text`, whole lines, after what the output holds, handing it
+// over in pieces as the pass does. Returns whether the sink has taken
+// every piece.
+bool write_lines(PassOutput& output, const PassTarget& target, bool sink_ok, std::string_view text) {
+  while (!text.empty()) {
+    size_t cut = text.size();
+    if (target.sink != nullptr && output.written_size() < target.piece_bytes) {
+      cut = text.find('\n', target.piece_bytes - output.written_size() - 1);
+      cut = cut == std::string_view::npos ? text.size() : cut + 1;
+    }
+    output.append(text.data(), cut);
+    text.remove_prefix(cut);
+    if (target.sink != nullptr && output.written_size() >= target.piece_bytes) {
+      sink_ok = hand_over(output, target, sink_ok);
+    }
+  }
+  return sink_ok;
+}
 
-  ConvertState state;
+void set_up_state(ConvertState& state, const Settings& settings, PassOutput& output,
+                  std::string* messages, bool plain_runs) {
   state.settings = &settings;
   state.model = CharModel(settings.encoding);
   state.out = &output;
@@ -670,15 +680,20 @@ bool run_pass(const Settings& settings, std::string_view input, const PassTarget
   mark_plain_run_bytes(state);
   mark_second_bytes(state);
   state.use_plain_runs = plain_runs;
+}
 
+// Converts the lines that start in input[begin, end); `begin` starts a
+// line. Returns whether the sink has taken every piece.
+bool convert_range(ConvertState& state, std::string_view input, bool has_nul, size_t begin,
+                   size_t end_of_range, const PassTarget& target, bool sink_ok) {
+  PassOutput& output = *state.out;
   // Lines are read where they stand: the reader stops at the LF that ends
   // each of them. Only a last line without one is copied, into a buffer
   // that ends in a NUL, where the reader stops instead.
   std::string last_line;
-  const bool has_nul = std::memchr(input.data(), 0, input.size()) != nullptr;
-  size_t position = 0;
-  size_t end = end_of_line_at(input, 0);
-  while (position < input.size()) {
+  size_t position = begin;
+  size_t end = end_of_line_at(input, begin);
+  while (position < end_of_range) {
     const size_t next_end = end_of_line_at(input, end);
     std::string_view line = input.substr(position, end - position);
     if (line.back() != '\n') line = last_line.assign(line);
@@ -695,6 +710,98 @@ bool run_pass(const Settings& settings, std::string_view input, const PassTarget
       sink_ok = hand_over(output, target, sink_ok);
     }
   }
+  return sink_ok;
+}
+
+// Where the second part of a split pass starts: the first line at or after
+// the middle that opens an entry. 0 when the input is too small to split
+// or has no such line.
+size_t find_split(std::string_view input, size_t split_bytes) {
+  if (input.size() < split_bytes) return 0;
+  const size_t at = input.find("\n\\bibitem", input.size() / 2);
+  return at == std::string_view::npos ? 0 : at + 1;
+}
+
+// What a line leaves to the lines after it. Where they stand in an entry
+// is left out: the "\bibitem" that opens the second part of a split pass
+// sets it anew.
+struct LineCarry {
+  bool chinese_seen;
+  bool in_control_word;
+  bool open_backslash;
+  bool line_ended_in_control_space;
+  size_t next_line_drop;
+  bool editor_phrase;
+  bool operator==(const LineCarry&) const = default;
+};
+
+LineCarry carry_of(const ConvertState& state) {
+  return {state.chinese_seen,
+          state.in_control_word,
+          ends_in_open_backslash(state),
+          state.line_ended_in_control_space,
+          state.next_line_drop,
+          state.editor_phrase};
+}
+
+// The second part of a split pass, converted on its own thread from the
+// state a pass starts with. It stands only if the first part ends in that
+// state.
+struct SecondPart {
+  std::string text;
+  std::string messages;
+  LineCarry start;
+};
+
+void convert_second_part(ConvertState state, std::string_view input, bool has_nul, size_t split,
+                         SecondPart* part) {
+  PassOutput output(&part->text);
+  output.reserve(input.size() - split + (input.size() - split) / 4);
+  state.out = &output;
+  if (state.messages != nullptr) state.messages = &part->messages;
+  state.line_number = static_cast<int>(std::count(input.begin(), input.begin() + split, '\n'));
+  part->start = carry_of(state);
+  convert_range(state, input, has_nul, split, input.size(), {&part->text}, true);
+}
+
+// Returns false when the sink failed.
+bool run_pass(const Settings& settings, std::string_view input, const PassTarget& target,
+              std::string* messages, bool plain_runs, size_t split_bytes) {
+  std::string* const out = target.out;
+  // After the sink fails the pass goes on, so that every message of the
+  // input is still reported, but hands nothing more over.
+  bool sink_ok = true;
+  out->append(kProcessedMarker);
+  PassOutput output(out);
+  output.reserve(target.sink == nullptr ? input.size() + input.size() / 4
+                                        : std::min(input.size(), target.piece_bytes) + 4096);
+  ConvertState state;
+  set_up_state(state, settings, output, messages, plain_runs);
+  const bool has_nul = std::memchr(input.data(), 0, input.size()) != nullptr;
+
+  // A large input is converted in two parts at once: the second from the
+  // state that a blank line before an entry nearly always leaves. Should
+  // the first part end otherwise, the second is converted again after it.
+  size_t split = find_split(input, split_bytes);
+  SecondPart second;
+  std::thread worker;
+  if (split != 0) {
+    try {
+      worker = std::thread(convert_second_part, state, input, has_nul, split, &second);
+    } catch (const std::system_error&) {
+      split = 0;
+    }
+  }
+  sink_ok = convert_range(state, input, has_nul, 0, split != 0 ? split : input.size(), target, sink_ok);
+  if (split != 0) {
+    worker.join();
+    if (carry_of(state) == second.start) {
+      if (state.messages != nullptr) *state.messages += second.messages;
+      sink_ok = write_lines(output, target, sink_ok, second.text);
+    } else {
+      sink_ok = convert_range(state, input, has_nul, split, input.size(), target, sink_ok);
+    }
+  }
   if (target.sink != nullptr) return hand_over(output, target, sink_ok);
   output.finish();
   return true;
@@ -709,20 +816,26 @@ void PassOutput::grow(std::size_t count) {
   end_ = target_->data() + target_->size();
 }
 
+std::size_t default_split_bytes() {
+  static const std::size_t bytes =
+      std::thread::hardware_concurrency() > 1 ? kSplitInputBytes : static_cast<std::size_t>(-1);
+  return bytes;
+}
+
 void convert_lines(const Settings& settings, std::string_view input, std::string* out,
-                   std::string* messages) {
-  run_pass(settings, input, {out}, messages, true);
+                   std::string* messages, std::size_t split_bytes) {
+  run_pass(settings, input, {out}, messages, true, split_bytes);
 }
 
 bool convert_lines_to(const Settings& settings, std::string_view input, const OutputSink& sink,
-                      std::string* messages, std::size_t piece_bytes) {
+                      std::string* messages, std::size_t piece_bytes, std::size_t split_bytes) {
   std::string buffer;
-  return run_pass(settings, input, {&buffer, &sink, piece_bytes}, messages, true);
+  return run_pass(settings, input, {&buffer, &sink, piece_bytes}, messages, true, split_bytes);
 }
 
 void convert_lines_byte_by_byte(const Settings& settings, std::string_view input,
                                 std::string* out, std::string* messages) {
-  run_pass(settings, input, {out}, messages, false);
+  run_pass(settings, input, {out}, messages, false, static_cast<std::size_t>(-1));
 }
 
 }  // namespace tolvar
