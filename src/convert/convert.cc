@@ -7,6 +7,7 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "convert/author_list.h"
 #include "convert/cjk_output.h"
@@ -682,10 +683,15 @@ void set_up_state(ConvertState& state, const Settings& settings, PassOutput& out
   state.use_plain_runs = plain_runs;
 }
 
+struct EntryStart;
+void note_entry_start(const ConvertState& state, size_t position, std::vector<EntryStart>* starts);
+
 // Converts the lines that start in input[begin, end); `begin` starts a
-// line. Returns whether the sink has taken every piece.
+// line. Notes in *entry_starts, unless it is null, each line that opens
+// an entry. Returns whether the sink has taken every piece.
 bool convert_range(ConvertState& state, std::string_view input, bool has_nul, size_t begin,
-                   size_t end_of_range, const PassTarget& target, bool sink_ok) {
+                   size_t end_of_range, const PassTarget& target, bool sink_ok,
+                   std::vector<EntryStart>* entry_starts = nullptr) {
   PassOutput& output = *state.out;
   // Lines are read where they stand: the reader stops at the LF that ends
   // each of them. Only a last line without one is copied, into a buffer
@@ -696,6 +702,9 @@ bool convert_range(ConvertState& state, std::string_view input, bool has_nul, si
   while (position < end_of_range) {
     const size_t next_end = end_of_line_at(input, end);
     std::string_view line = input.substr(position, end - position);
+    if (entry_starts != nullptr && line.starts_with(kBibitem)) {
+      note_entry_start(state, position, entry_starts);
+    }
     if (line.back() != '\n') line = last_line.assign(line);
     state.next_line = input.substr(end, next_end - end);
     position = end;
@@ -713,18 +722,47 @@ bool convert_range(ConvertState& state, std::string_view input, bool has_nul, si
   return sink_ok;
 }
 
-// Where the second part of a split pass starts: the first line at or after
-// the middle that opens an entry. 0 when the input is too small to split
-// or has no such line.
+// Where the second part of a split pass starts: a line that opens an
+// entry, about halfway through the pass's work. A byte of Chinese text (a
+// byte from 0x80) costs the pass about three times a byte of ASCII; the
+// work is judged on samples of the input. 0 when the input is too small
+// to split or has no such line.
 size_t find_split(std::string_view input, size_t split_bytes) {
-  if (input.size() < split_bytes) return 0;
-  const size_t at = input.find("\n\\bibitem", input.size() / 2);
+  if (input.size() < split_bytes || input.empty()) return 0;
+  constexpr size_t kSlices = 64;
+  constexpr size_t kSampleBytes = 512;
+  std::array<double, kSlices> work;
+  double total = 0;
+  for (size_t k = 0; k < kSlices; ++k) {
+    const size_t from = k * input.size() / kSlices;
+    const size_t to = (k + 1) * input.size() / kSlices;
+    const std::string_view sample = input.substr(from, std::min(to - from, kSampleBytes));
+    const auto chinese = std::count_if(sample.begin(), sample.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    work[k] = sample.empty() ? 0.0
+                             : static_cast<double>(to - from) *
+                                   static_cast<double>(sample.size() + 2 * chinese) /
+                                   static_cast<double>(sample.size());
+    total += work[k];
+  }
+  size_t middle = input.size() / 2;
+  double before = 0;
+  for (size_t k = 0; k < kSlices; ++k) {
+    if (before + work[k] >= total / 2) {
+      const size_t from = k * input.size() / kSlices;
+      const size_t to = (k + 1) * input.size() / kSlices;
+      middle = from + static_cast<size_t>(static_cast<double>(to - from) * (total / 2 - before) / work[k]);
+      break;
+    }
+    before += work[k];
+  }
+  size_t at = input.find("\n\\bibitem", middle);
+  if (at == std::string_view::npos) at = input.rfind("\n\\bibitem", middle);
   return at == std::string_view::npos ? 0 : at + 1;
 }
 
 // What a line leaves to the lines after it. Where they stand in an entry
-// is left out: the "\bibitem" that opens the second part of a split pass
-// sets it anew.
+// is left out: a line that opens an entry sets it anew.
 struct LineCarry {
   bool chinese_seen;
   bool in_control_word;
@@ -744,13 +782,27 @@ LineCarry carry_of(const ConvertState& state) {
           state.editor_phrase};
 }
 
-// The second part of a split pass, converted on its own thread from the
-// state a pass starts with. It stands only if the first part ends in that
-// state.
+// A line that opens an entry, as the second part of a split pass reached
+// it: what the part had written before it, and the state it was in.
+struct EntryStart {
+  size_t input;
+  size_t text;
+  size_t messages;
+  LineCarry carry;
+};
+
+void note_entry_start(const ConvertState& state, size_t position, std::vector<EntryStart>* starts) {
+  starts->push_back({position, state.out->size(),
+                     state.messages != nullptr ? state.messages->size() : 0, carry_of(state)});
+}
+
+// The second part of a split pass, converted on a thread of its own from
+// the state a pass starts with.
 struct SecondPart {
   std::string text;
   std::string messages;
-  LineCarry start;
+  // The first at the split.
+  std::vector<EntryStart> entry_starts;
 };
 
 void convert_second_part(ConvertState state, std::string_view input, bool has_nul, size_t split,
@@ -759,9 +811,34 @@ void convert_second_part(ConvertState state, std::string_view input, bool has_nu
   output.reserve(input.size() - split + (input.size() - split) / 4);
   state.out = &output;
   if (state.messages != nullptr) state.messages = &part->messages;
-  state.line_number = static_cast<int>(std::count(input.begin(), input.begin() + split, '\n'));
-  part->start = carry_of(state);
-  convert_range(state, input, has_nul, split, input.size(), {&part->text}, true);
+  // Lines are counted from the split: counting those before it would hold
+  // the part up, and the messages that need the count are rare.
+  state.line_number = 0;
+  convert_range(state, input, has_nul, split, input.size(), {&part->text}, true,
+                &part->entry_starts);
+}
+
+// Goes on from the end of the first part. From the first entry that the
+// second part reached in the state the pass has there, the second part's
+// text and messages are taken as they are; the entries before it are
+// converted again. Returns whether the sink has taken every piece.
+bool join_second_part(ConvertState& state, std::string_view input, bool has_nul, size_t split,
+                      const SecondPart& second, const PassTarget& target, bool sink_ok) {
+  const std::vector<EntryStart>& starts = second.entry_starts;
+  // Its messages count lines from the split: with any, the whole part is
+  // converted again.
+  if (!second.messages.empty() || starts.empty()) {
+    return convert_range(state, input, has_nul, split, input.size(), target, sink_ok);
+  }
+  for (size_t k = 0; k < starts.size(); ++k) {
+    if (carry_of(state) == starts[k].carry) {
+      if (state.messages != nullptr) state.messages->append(second.messages, starts[k].messages);
+      return write_lines(*state.out, target, sink_ok, std::string_view(second.text).substr(starts[k].text));
+    }
+    const size_t end = k + 1 < starts.size() ? starts[k + 1].input : input.size();
+    sink_ok = convert_range(state, input, has_nul, starts[k].input, end, target, sink_ok);
+  }
+  return sink_ok;
 }
 
 // Returns false when the sink failed.
@@ -779,9 +856,8 @@ bool run_pass(const Settings& settings, std::string_view input, const PassTarget
   set_up_state(state, settings, output, messages, plain_runs);
   const bool has_nul = std::memchr(input.data(), 0, input.size()) != nullptr;
 
-  // A large input is converted in two parts at once: the second from the
-  // state that a blank line before an entry nearly always leaves. Should
-  // the first part end otherwise, the second is converted again after it.
+  // A large input is converted in two parts at once, the second from the
+  // state that a blank line before an entry nearly always leaves.
   size_t split = find_split(input, split_bytes);
   SecondPart second;
   std::thread worker;
@@ -795,12 +871,7 @@ bool run_pass(const Settings& settings, std::string_view input, const PassTarget
   sink_ok = convert_range(state, input, has_nul, 0, split != 0 ? split : input.size(), target, sink_ok);
   if (split != 0) {
     worker.join();
-    if (carry_of(state) == second.start) {
-      if (state.messages != nullptr) *state.messages += second.messages;
-      sink_ok = write_lines(output, target, sink_ok, second.text);
-    } else {
-      sink_ok = convert_range(state, input, has_nul, split, input.size(), target, sink_ok);
-    }
+    sink_ok = join_second_part(state, input, has_nul, split, second, target, sink_ok);
   }
   if (target.sink != nullptr) return hand_over(output, target, sink_ok);
   output.finish();

@@ -533,7 +533,12 @@ TEST(ConvertLinesTest, SplitPassGivesTheTextOfOnePass) {
   for (int round = 0; round < 3000; ++round) {
     std::string input;
     for (int entries = 1 + static_cast<int>(random() % 4); entries > 0; --entries) {
-      input += random() % 2 == 0 ? "\n\\bibitem[" : "\\bibitem[";
+      // Where an entry's first words are read after Chinese text, or in a
+      // control word (a line without a label leaves the state of the line
+      // before it), the state at its start decides what they become.
+      static const char* const kOpenings[] = {"\n\\bibitem[", "\\bibitem[", "\\bibitem{k}",
+                                              "\\bibitem[ and ", "\\bibitem{k}\nx and "};
+      input += kOpenings[random() % std::size(kOpenings)];
       input += random_bbl(random, 1 + static_cast<int>(random() % 30)) + "\n";
     }
     const Settings settings = finished_settings(round % 2 == 1, round % 3 == 2);
