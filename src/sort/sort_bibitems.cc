@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdint>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "sort/compare_keys.h"
@@ -81,10 +83,16 @@ KeyLine key_line_after_bibitem(std::string_view line, size_t bibitem, KeyLine st
   return line[after] == '{' ? KeyLine::kNext : state;
 }
 
+// An entry's author line, found by the scan; its key is built after it.
+struct AuthorLine {
+  size_t entry;
+  std::string_view line;
+};
+
 class EntryScanner {
  public:
-  EntryScanner(const SortKeyContext& context, std::string_view input, BibEntryTable* table)
-      : context_(context), input_(input), table_(table), scratch_(context) {}
+  EntryScanner(std::string_view input, BibEntryTable* table, std::vector<AuthorLine>* author_lines)
+      : input_(input), table_(table), author_lines_(author_lines) {}
 
   // Lines are cut only where they can matter: an ordinary line does
   // nothing unless the author line of an open entry is pending, so the
@@ -156,8 +164,7 @@ class EntryScanner {
     if (key_line_ == KeyLine::kAfterBracket) {
       if (line.find(']') != std::string_view::npos) key_line_ = KeyLine::kNext;
     } else if (key_line_ == KeyLine::kNext) {
-      table_->entries.back().key = table_->keys.size();
-      build_sort_key(context_, line, &table_->keys, &scratch_);
+      author_lines_->push_back({table_->entries.size() - 1, line});
       key_line_ = KeyLine::kNone;
     }
   }
@@ -174,10 +181,9 @@ class EntryScanner {
     text_begin_ = position;
   }
 
-  const SortKeyContext& context_;
   std::string_view input_;
   BibEntryTable* table_;
-  SortKeyScratch scratch_;
+  std::vector<AuthorLine>* author_lines_;
   bool in_environment_ = false;
   bool entry_open_ = false;
   KeyLine key_line_ = KeyLine::kNone;
@@ -599,6 +605,17 @@ void append_piece(std::string_view text, bool* pending_line_end, std::string* ou
   *pending_line_end = text.back() != '\n';
 }
 
+// Builds the keys of lines[from, to) after what *keys holds, and gives
+// each entry the offset of its key there.
+void build_keys(const SortKeyContext& context, const std::vector<AuthorLine>& lines, size_t from,
+                size_t to, std::string* keys, std::vector<BibEntry>* entries) {
+  SortKeyScratch scratch(context);
+  for (size_t k = from; k < to; ++k) {
+    (*entries)[lines[k].entry].key = keys->size();
+    build_sort_key(context, lines[k].line, keys, &scratch);
+  }
+}
+
 }  // namespace
 
 int count_bibitems(std::string_view input) {
@@ -615,10 +632,36 @@ int count_bibitems(std::string_view input) {
   return count;
 }
 
-void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEntryTable* table) {
+size_t default_split_author_lines() {
+  static const size_t lines =
+      std::thread::hardware_concurrency() > 1 ? kSplitAuthorLines : static_cast<size_t>(-1);
+  return lines;
+}
+
+void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEntryTable* table,
+                   size_t split_lines) {
   // No count of the entries first: that would read the text once more,
   // for less than the vector's own growth costs.
-  EntryScanner(context, input, table).run();
+  std::vector<AuthorLine> lines;
+  EntryScanner(input, table, &lines).run();
+  // Many keys are built in two halves at once; the second half's keys
+  // follow the first's.
+  size_t half = lines.size() >= split_lines ? lines.size() / 2 : lines.size();
+  std::string second_keys;
+  std::thread worker;
+  if (half < lines.size()) {
+    try {
+      worker = std::thread(build_keys, std::cref(context), std::cref(lines), half, lines.size(),
+                           &second_keys, &table->entries);
+    } catch (const std::system_error&) {
+      half = lines.size();
+    }
+  }
+  build_keys(context, lines, 0, half, &table->keys, &table->entries);
+  if (half == lines.size()) return;
+  worker.join();
+  for (size_t k = half; k < lines.size(); ++k) table->entries[lines[k].entry].key += table->keys.size();
+  table->keys += second_keys;
 }
 
 std::vector<uint32_t> link_bibitems(const EntryOrder& order, const BibEntryTable& table,

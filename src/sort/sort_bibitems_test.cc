@@ -166,5 +166,36 @@ TEST(SortBibitems, LinkMatchesThePlainWalk) {
   }
 }
 
+// Keys built in two halves at once must be the keys one pass builds, each
+// at its own entry, also where entries have no author line.
+TEST(SortBibitems, KeysBuiltInTwoHalvesAreThoseOfOnePass) {
+  const char* pieces[] = {"Doe", "Roe", LI, WANG, ZHANG, ", ", " and ", "~", "J.", "\\pinyin{x}"};
+  const PinyinDictionary dictionary = small_dictionary();
+  std::mt19937 random(97531);
+  for (SortMode mode : kAllModes) {
+    SortKeyContext context;
+    context.mode = mode;
+    context.dictionary = &dictionary;
+    for (int round = 0; round < 100; ++round) {
+      std::string input = "\\begin{thebibliography}{9}\n";
+      for (int i = 1 + static_cast<int>(random() % 30); i > 0; --i) {
+        input += "\\bibitem[x]{k}\n";
+        if (random() % 4 == 0) continue;
+        for (int k = static_cast<int>(random() % 5); k > 0; --k) input += pieces[random() % std::size(pieces)];
+        input += "\n\\newblock T.\n\n";
+      }
+      input += "\\end{thebibliography}\n";
+      BibEntryTable whole, halves;
+      scan_bibitems(context, input, &whole, static_cast<size_t>(-1));
+      scan_bibitems(context, input, &halves, 1);
+      ASSERT_EQ(halves.keys, whole.keys) << input;
+      ASSERT_EQ(halves.entries.size(), whole.entries.size());
+      for (size_t i = 0; i < whole.entries.size(); ++i) {
+        ASSERT_EQ(halves.entries[i].key, whole.entries[i].key) << i << "\n" << input;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tolvar
