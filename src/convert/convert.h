@@ -14,7 +14,7 @@
 namespace tolvar {
 
 // Below this size a second thread costs more than it saves.
-inline constexpr std::size_t kSplitInputBytes = 256 * 1024;
+inline constexpr std::size_t kSplitInputBytes = 512 * 1024;
 
 // kSplitInputBytes where the machine runs two threads at once, and
 // otherwise a size no input has.

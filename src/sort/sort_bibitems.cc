@@ -634,6 +634,38 @@ void build_keys(const SortKeyContext& context, const std::vector<AuthorLine>& li
   }
 }
 
+// Cuts `input` into the pieces and entries of *table, and returns the
+// author lines whose keys are still to be built.
+std::vector<AuthorLine> cut_entries(std::string_view input, BibEntryTable* table) {
+  // No count of the entries first: that would read the text once more,
+  // for less than the vector's own growth costs.
+  std::vector<AuthorLine> lines;
+  EntryScanner(input, table, &lines).run();
+  return lines;
+}
+
+// Builds the keys of every author line; `split_lines` lines or more in two
+// halves at once, the second half's keys following the first's.
+void build_all_keys(const SortKeyContext& context, const std::vector<AuthorLine>& lines,
+                    BibEntryTable* table, size_t split_lines) {
+  size_t half = lines.size() >= split_lines ? half_of_the_work(context.mode, lines) : lines.size();
+  std::string second_keys;
+  std::thread worker;
+  if (half < lines.size()) {
+    try {
+      worker = std::thread(build_keys, std::cref(context), std::cref(lines), half, lines.size(),
+                           &second_keys, &table->entries);
+    } catch (const std::system_error&) {
+      half = lines.size();
+    }
+  }
+  build_keys(context, lines, 0, half, &table->keys, &table->entries);
+  if (half == lines.size()) return;
+  worker.join();
+  for (size_t k = half; k < lines.size(); ++k) table->entries[lines[k].entry].key += table->keys.size();
+  table->keys += second_keys;
+}
+
 }  // namespace
 
 int count_bibitems(std::string_view input) {
@@ -658,28 +690,7 @@ size_t default_split_author_lines() {
 
 void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEntryTable* table,
                    size_t split_lines) {
-  // No count of the entries first: that would read the text once more,
-  // for less than the vector's own growth costs.
-  std::vector<AuthorLine> lines;
-  EntryScanner(input, table, &lines).run();
-  // Many keys are built in two halves at once; the second half's keys
-  // follow the first's.
-  size_t half = lines.size() >= split_lines ? half_of_the_work(context.mode, lines) : lines.size();
-  std::string second_keys;
-  std::thread worker;
-  if (half < lines.size()) {
-    try {
-      worker = std::thread(build_keys, std::cref(context), std::cref(lines), half, lines.size(),
-                           &second_keys, &table->entries);
-    } catch (const std::system_error&) {
-      half = lines.size();
-    }
-  }
-  build_keys(context, lines, 0, half, &table->keys, &table->entries);
-  if (half == lines.size()) return;
-  worker.join();
-  for (size_t k = half; k < lines.size(); ++k) table->entries[lines[k].entry].key += table->keys.size();
-  table->keys += second_keys;
+  build_all_keys(context, cut_entries(input, table), table, split_lines);
 }
 
 std::vector<uint32_t> link_bibitems(const EntryOrder& order, const BibEntryTable& table,
@@ -690,18 +701,28 @@ std::vector<uint32_t> link_bibitems(const EntryOrder& order, const BibEntryTable
 bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
                    std::string_view input, std::string* out, std::string* messages,
                    size_t* entry_count) {
+  return sort_bibitems(settings, DictionarySource([dictionary] { return dictionary; }), input, out,
+                       messages, entry_count);
+}
+
+bool sort_bibitems(const Settings& settings, const DictionarySource& dictionary,
+                   std::string_view input, std::string* out, std::string* messages,
+                   size_t* entry_count) {
   if (settings.sort_mode == SortMode::kNone && !settings.english_first) {
     out->append(input);
     return true;
   }
-  if (settings.sort_mode == SortMode::kPinyin && dictionary == nullptr) {
+  BibEntryTable table;
+  const std::vector<AuthorLine> lines = cut_entries(input, &table);
+  const PinyinDictionary* const pinyin =
+      settings.sort_mode == SortMode::kPinyin ? dictionary() : nullptr;
+  if (settings.sort_mode == SortMode::kPinyin && pinyin == nullptr) {
     messages->append("Failed to open GBK2py.inf!\n");
     return false;
   }
-  const SortKeyContext context = make_sort_key_context(settings, dictionary);
+  const SortKeyContext context = make_sort_key_context(settings, pinyin);
   const EntryOrder order{settings.sort_mode, settings.encoding, settings.english_first};
-  BibEntryTable table;
-  scan_bibitems(context, input, &table);
+  build_all_keys(context, lines, &table, default_split_author_lines());
   if (entry_count != nullptr) *entry_count = table.entries.size();
   // The same lines come out, with at most a line end added after each
   // piece that lacked one.

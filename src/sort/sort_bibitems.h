@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,16 @@ struct SortKeyContext;
 // its entries stays where it stood. A file without entries comes out as it
 // went in. When `entry_count` is given, it receives the number of entries.
 bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
+                   std::string_view input, std::string* out, std::string* messages,
+                   size_t* entry_count = nullptr);
+
+// Gives the pinyin dictionary, or null when it could not be loaded. Asked
+// once, in pinyin order only, after the entries are cut: a loader may still
+// be reading it while they are.
+using DictionarySource = std::function<const PinyinDictionary*()>;
+
+// Sorts as above, with the dictionary asked of `dictionary`.
+bool sort_bibitems(const Settings& settings, const DictionarySource& dictionary,
                    std::string_view input, std::string* out, std::string* messages,
                    size_t* entry_count = nullptr);
 
