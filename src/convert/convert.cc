@@ -4,6 +4,7 @@
 #include <array>
 #include <bitset>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -787,13 +788,11 @@ LineCarry carry_of(const ConvertState& state) {
 struct EntryStart {
   size_t input;
   size_t text;
-  size_t messages;
   LineCarry carry;
 };
 
 void note_entry_start(const ConvertState& state, size_t position, std::vector<EntryStart>* starts) {
-  starts->push_back({position, state.out->size(),
-                     state.messages != nullptr ? state.messages->size() : 0, carry_of(state)});
+  starts->push_back({position, state.out->size(), carry_of(state)});
 }
 
 // The second part of a split pass, converted on a thread of its own from
@@ -803,6 +802,8 @@ struct SecondPart {
   std::string messages;
   // The first at the split.
   std::vector<EntryStart> entry_starts;
+  // False when memory ran out before the end.
+  bool complete = false;
 };
 
 void convert_second_part(ConvertState state, std::string_view input, bool has_nul, size_t split,
@@ -814,8 +815,14 @@ void convert_second_part(ConvertState state, std::string_view input, bool has_nu
   // Lines are counted from the split: counting those before it would hold
   // the part up, and the messages that need the count are rare.
   state.line_number = 0;
-  convert_range(state, input, has_nul, split, input.size(), {&part->text}, true,
-                &part->entry_starts);
+  try {
+    convert_range(state, input, has_nul, split, input.size(), {&part->text}, true,
+                  &part->entry_starts);
+    part->complete = true;
+  } catch (const std::bad_alloc&) {
+    // The first thread converts the part again, and reports a failure
+    // there as it would any other.
+  }
 }
 
 // Goes on from the end of the first part. From the first entry that the
@@ -827,12 +834,11 @@ bool join_second_part(ConvertState& state, std::string_view input, bool has_nul,
   const std::vector<EntryStart>& starts = second.entry_starts;
   // Its messages count lines from the split: with any, the whole part is
   // converted again.
-  if (!second.messages.empty() || starts.empty()) {
+  if (!second.complete || !second.messages.empty() || starts.empty()) {
     return convert_range(state, input, has_nul, split, input.size(), target, sink_ok);
   }
   for (size_t k = 0; k < starts.size(); ++k) {
     if (carry_of(state) == starts[k].carry) {
-      if (state.messages != nullptr) state.messages->append(second.messages, starts[k].messages);
       return write_lines(*state.out, target, sink_ok, std::string_view(second.text).substr(starts[k].text));
     }
     const size_t end = k + 1 < starts.size() ? starts[k + 1].input : input.size();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -650,11 +651,18 @@ void build_all_keys(const SortKeyContext& context, const std::vector<AuthorLine>
                     BibEntryTable* table, size_t split_lines) {
   size_t half = lines.size() >= split_lines ? half_of_the_work(context.mode, lines) : lines.size();
   std::string second_keys;
+  bool second_built = false;
   std::thread worker;
   if (half < lines.size()) {
     try {
-      worker = std::thread(build_keys, std::cref(context), std::cref(lines), half, lines.size(),
-                           &second_keys, &table->entries);
+      worker = std::thread([&] {
+        try {
+          build_keys(context, lines, half, lines.size(), &second_keys, &table->entries);
+          second_built = true;
+        } catch (const std::bad_alloc&) {
+          // Built again below, where running out of memory is reported.
+        }
+      });
     } catch (const std::system_error&) {
       half = lines.size();
     }
@@ -662,6 +670,10 @@ void build_all_keys(const SortKeyContext& context, const std::vector<AuthorLine>
   build_keys(context, lines, 0, half, &table->keys, &table->entries);
   if (half == lines.size()) return;
   worker.join();
+  if (!second_built) {
+    build_keys(context, lines, half, lines.size(), &table->keys, &table->entries);
+    return;
+  }
   for (size_t k = half; k < lines.size(); ++k) table->entries[lines[k].entry].key += table->keys.size();
   table->keys += second_keys;
 }
