@@ -84,16 +84,11 @@ KeyLine key_line_after_bibitem(std::string_view line, size_t bibitem, KeyLine st
   return line[after] == '{' ? KeyLine::kNext : state;
 }
 
-// An entry's author line, found by the scan; its key is built after it.
-struct AuthorLine {
-  size_t entry;
-  std::string_view line;
-};
-
+// Until the keys are built, an entry's `key` holds where its author line
+// starts (0 for none: no author line opens the file).
 class EntryScanner {
  public:
-  EntryScanner(std::string_view input, BibEntryTable* table, std::vector<AuthorLine>* author_lines)
-      : input_(input), table_(table), author_lines_(author_lines) {}
+  EntryScanner(std::string_view input, BibEntryTable* table) : input_(input), table_(table) {}
 
   // Lines are cut only where they can matter: an ordinary line does
   // nothing unless the author line of an open entry is pending, so the
@@ -165,7 +160,7 @@ class EntryScanner {
     if (key_line_ == KeyLine::kAfterBracket) {
       if (line.find(']') != std::string_view::npos) key_line_ = KeyLine::kNext;
     } else if (key_line_ == KeyLine::kNext) {
-      author_lines_->push_back({table_->entries.size() - 1, line});
+      table_->entries.back().key = static_cast<size_t>(line.data() - input_.data());
       key_line_ = KeyLine::kNone;
     }
   }
@@ -184,7 +179,6 @@ class EntryScanner {
 
   std::string_view input_;
   BibEntryTable* table_;
-  std::vector<AuthorLine>* author_lines_;
   bool in_environment_ = false;
   bool entry_open_ = false;
   KeyLine key_line_ = KeyLine::kNone;
@@ -606,76 +600,101 @@ void append_piece(std::string_view text, bool* pending_line_end, std::string* ou
   *pending_line_end = text.back() != '\n';
 }
 
-// Where the author lines split the work of their keys in two. In pinyin
-// order a line that opens with Chinese text (a byte from 0x80) costs about
-// three times what an ASCII line of the same length does, for the
-// dictionary; in the other orders about the same.
-size_t half_of_the_work(SortMode mode, const std::vector<AuthorLine>& lines) {
+// The author line that starts at `begin`, its line end included.
+std::string_view line_at(std::string_view input, size_t begin) {
+  const size_t newline = input.find('\n', begin);
+  return input.substr(begin, newline == std::string_view::npos ? std::string_view::npos
+                                                                : newline + 1 - begin);
+}
+
+// Where the entries split the work of their keys in two, judged by their
+// size. In pinyin order an entry whose author line opens with Chinese text
+// (a byte from 0x80) costs about three times what an ASCII one of the same
+// size does, for the dictionary; in the other orders about the same.
+size_t half_of_the_work(SortMode mode, std::string_view input, const std::vector<BibEntry>& entries) {
   const size_t chinese_weight = mode == SortMode::kPinyin ? 3 : 1;
-  const auto work = [chinese_weight](std::string_view line) {
-    return line.empty() || static_cast<unsigned char>(line[0]) < 0x80 ? line.size()
-                                                                       : chinese_weight * line.size();
+  const auto work = [&](const BibEntry& entry) -> size_t {
+    if (entry.key == 0) return 0;
+    const size_t size = entry.end - entry.begin;
+    return static_cast<unsigned char>(input[entry.key]) < 0x80 ? size : chinese_weight * size;
   };
   size_t total = 0;
-  for (const AuthorLine& line : lines) total += work(line.line);
+  for (const BibEntry& entry : entries) total += work(entry);
   size_t done = 0;
   size_t half = 0;
-  while (half < lines.size() && 2 * done < total) done += work(lines[half++].line);
+  while (half < entries.size() && 2 * done < total) done += work(entries[half++]);
   return half;
 }
 
-// Builds the keys of lines[from, to) after what *keys holds, and gives
-// each entry the offset of its key there.
-void build_keys(const SortKeyContext& context, const std::vector<AuthorLine>& lines, size_t from,
-                size_t to, std::string* keys, std::vector<BibEntry>* entries) {
+// Builds the keys of entries[from, to) after what *keys holds, and puts
+// the offset of each there in offsets[entry - from] (kNoKey for an entry
+// without an author line).
+constexpr size_t kNoKey = static_cast<size_t>(-1);
+void build_keys(const SortKeyContext& context, std::string_view input,
+                const std::vector<BibEntry>& entries, size_t from, size_t to, std::string* keys,
+                std::vector<size_t>* offsets) {
   SortKeyScratch scratch(context);
-  for (size_t k = from; k < to; ++k) {
-    (*entries)[lines[k].entry].key = keys->size();
-    build_sort_key(context, lines[k].line, keys, &scratch);
+  offsets->assign(to - from, kNoKey);
+  for (size_t i = from; i < to; ++i) {
+    if (entries[i].key == 0) continue;
+    (*offsets)[i - from] = keys->size();
+    build_sort_key(context, line_at(input, entries[i].key), keys, &scratch);
   }
 }
 
-// Cuts `input` into the pieces and entries of *table, and returns the
-// author lines whose keys are still to be built.
-std::vector<AuthorLine> cut_entries(std::string_view input, BibEntryTable* table) {
-  // No count of the entries first: that would read the text once more,
-  // for less than the vector's own growth costs.
-  std::vector<AuthorLine> lines;
-  EntryScanner(input, table, &lines).run();
-  return lines;
+// Gives entries[from, from + offsets.size()) the offsets of their keys, plus
+// `base`; the empty key to those without.
+void set_keys(const std::vector<size_t>& offsets, size_t base, size_t from,
+              std::vector<BibEntry>* entries) {
+  for (size_t k = 0; k < offsets.size(); ++k) {
+    (*entries)[from + k].key = offsets[k] == kNoKey ? 0 : base + offsets[k];
+  }
 }
 
-// Builds the keys of every author line; `split_lines` lines or more in two
-// halves at once, the second half's keys following the first's.
-void build_all_keys(const SortKeyContext& context, const std::vector<AuthorLine>& lines,
-                    BibEntryTable* table, size_t split_lines) {
-  size_t half = lines.size() >= split_lines ? half_of_the_work(context.mode, lines) : lines.size();
+// Builds the keys of every entry's author line; for `split_entries` entries
+// or more in two halves at once, the second half's keys following the
+// first's.
+void build_all_keys(const SortKeyContext& context, std::string_view input, BibEntryTable* table,
+                    size_t split_entries) {
+  std::vector<BibEntry>& entries = table->entries;
+  size_t half = entries.size() >= split_entries ? half_of_the_work(context.mode, input, entries)
+                                                : entries.size();
   std::string second_keys;
+  std::vector<size_t> second_offsets;
   bool second_built = false;
   std::thread worker;
-  if (half < lines.size()) {
+  if (half < entries.size()) {
     try {
       worker = std::thread([&] {
         try {
-          build_keys(context, lines, half, lines.size(), &second_keys, &table->entries);
+          build_keys(context, input, entries, half, entries.size(), &second_keys, &second_offsets);
           second_built = true;
         } catch (const std::bad_alloc&) {
           // Built again below, where running out of memory is reported.
         }
       });
     } catch (const std::system_error&) {
-      half = lines.size();
+      half = entries.size();
     }
   }
-  build_keys(context, lines, 0, half, &table->keys, &table->entries);
-  if (half == lines.size()) return;
-  worker.join();
-  if (!second_built) {
-    build_keys(context, lines, half, lines.size(), &table->keys, &table->entries);
-    return;
+  std::vector<size_t> offsets;
+  build_keys(context, input, entries, 0, half, &table->keys, &offsets);
+  if (half < entries.size()) {
+    worker.join();
+    if (!second_built) {
+      second_keys.clear();
+      build_keys(context, input, entries, half, entries.size(), &second_keys, &second_offsets);
+    }
   }
-  for (size_t k = half; k < lines.size(); ++k) table->entries[lines[k].entry].key += table->keys.size();
-  table->keys += second_keys;
+  set_keys(offsets, 0, 0, &entries);
+  set_keys(second_offsets, table->keys.size(), half, &entries);
+  if (second_keys.empty()) return;
+  // Joined in a string of their exact size: the keys are kept to the end
+  // of the sort, when the sorted text is made and memory is at its peak.
+  std::string joined;
+  joined.reserve(table->keys.size() + second_keys.size());
+  joined.append(table->keys).append(second_keys);
+  table->keys = std::move(joined);
 }
 
 }  // namespace
@@ -694,15 +713,18 @@ int count_bibitems(std::string_view input) {
   return count;
 }
 
-size_t default_split_author_lines() {
-  static const size_t lines =
-      std::thread::hardware_concurrency() > 1 ? kSplitAuthorLines : static_cast<size_t>(-1);
-  return lines;
+size_t default_split_entries() {
+  static const size_t entries =
+      std::thread::hardware_concurrency() > 1 ? kSplitEntries : static_cast<size_t>(-1);
+  return entries;
 }
 
 void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEntryTable* table,
-                   size_t split_lines) {
-  build_all_keys(context, cut_entries(input, table), table, split_lines);
+                   size_t split_entries) {
+  // No count of the entries first: that would read the text once more,
+  // for less than the vector's own growth costs.
+  EntryScanner(input, table).run();
+  build_all_keys(context, input, table, split_entries);
 }
 
 std::vector<uint32_t> link_bibitems(const EntryOrder& order, const BibEntryTable& table,
@@ -725,7 +747,7 @@ bool sort_bibitems(const Settings& settings, const DictionarySource& dictionary,
     return true;
   }
   BibEntryTable table;
-  const std::vector<AuthorLine> lines = cut_entries(input, &table);
+  EntryScanner(input, &table).run();
   const PinyinDictionary* const pinyin =
       settings.sort_mode == SortMode::kPinyin ? dictionary() : nullptr;
   if (settings.sort_mode == SortMode::kPinyin && pinyin == nullptr) {
@@ -734,7 +756,7 @@ bool sort_bibitems(const Settings& settings, const DictionarySource& dictionary,
   }
   const SortKeyContext context = make_sort_key_context(settings, pinyin);
   const EntryOrder order{settings.sort_mode, settings.encoding, settings.english_first};
-  build_all_keys(context, lines, &table, default_split_author_lines());
+  build_all_keys(context, input, &table, default_split_entries());
   if (entry_count != nullptr) *entry_count = table.entries.size();
   // The same lines come out, with at most a line end added after each
   // piece that lacked one.

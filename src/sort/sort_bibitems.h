@@ -69,18 +69,18 @@ struct BibEntryTable {
 // The number of lines of `input` that contain "\bibitem".
 int count_bibitems(std::string_view input);
 
-// From this many author lines on, their keys are built on two threads.
-inline constexpr size_t kSplitAuthorLines = 2000;
+// From this many entries on, their keys are built on two threads.
+inline constexpr size_t kSplitEntries = 2000;
 
-// kSplitAuthorLines where the machine runs two threads at once, and
-// otherwise a number no file reaches.
-size_t default_split_author_lines();
+// kSplitEntries where the machine runs two threads at once, and otherwise
+// a number no file reaches.
+size_t default_split_entries();
 
 // Cuts `input` into pieces and entries and builds each entry's sort key
-// from its author line; with `split_lines` author lines or more, in two
+// from its author line; with `split_entries` entries or more, in two
 // halves at once (the result is the same).
 void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEntryTable* table,
-                   size_t split_lines = default_split_author_lines());
+                   size_t split_entries = default_split_entries());
 
 // How the entries are ordered. Entries without an author line go first;
 // those whose author line starts with Chinese text go before the others,
