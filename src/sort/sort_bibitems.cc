@@ -626,10 +626,13 @@ size_t half_of_the_work(SortMode mode, std::string_view input, const std::vector
   return half;
 }
 
+// The offset of the key of an entry without an author line, while keys
+// are being built.
+constexpr size_t kNoKey = static_cast<size_t>(-1);
+
 // Builds the keys of entries[from, to) after what *keys holds, and puts
 // the offset of each there in offsets[entry - from] (kNoKey for an entry
 // without an author line).
-constexpr size_t kNoKey = static_cast<size_t>(-1);
 void build_keys(const SortKeyContext& context, std::string_view input,
                 const std::vector<BibEntry>& entries, size_t from, size_t to, std::string* keys,
                 std::vector<size_t>* offsets) {
