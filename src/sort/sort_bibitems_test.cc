@@ -134,6 +134,13 @@ std::vector<uint32_t> reference_walk(SortMode mode, const std::vector<std::strin
   return order;
 }
 
+SortKeyContext context_of(SortMode mode, const PinyinDictionary& dictionary) {
+  SortKeyContext context;
+  context.mode = mode;
+  context.dictionary = &dictionary;
+  return context;
+}
+
 // The walk's shortcuts must give what the plain walk gives, including where
 // the comparison is not a consistent order.
 TEST(SortBibitems, LinkMatchesThePlainWalk) {
@@ -144,9 +151,7 @@ TEST(SortBibitems, LinkMatchesThePlainWalk) {
   const PinyinDictionary dictionary = small_dictionary();
   std::mt19937 random(12345);
   for (SortMode mode : kAllModes) {
-    SortKeyContext context;
-    context.mode = mode;
-    context.dictionary = &dictionary;
+    const SortKeyContext context = context_of(mode, dictionary);
     for (int round = 0; round < 500; ++round) {
       BibEntryTable table;
       std::vector<std::string> keys;
@@ -173,9 +178,7 @@ TEST(SortBibitems, KeysBuiltInTwoHalvesAreThoseOfOnePass) {
   const PinyinDictionary dictionary = small_dictionary();
   std::mt19937 random(97531);
   for (SortMode mode : kAllModes) {
-    SortKeyContext context;
-    context.mode = mode;
-    context.dictionary = &dictionary;
+    const SortKeyContext context = context_of(mode, dictionary);
     for (int round = 0; round < 100; ++round) {
       std::string input = "\\begin{thebibliography}{9}\n";
       for (int i = 1 + static_cast<int>(random() % 30); i > 0; --i) {
