@@ -10,6 +10,6 @@ cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clan
 cmake --build "$out" -j2 --target tolvar_lib
 for target in sort_key_fuzz pinyin_dictionary_fuzz sort_bibitems_fuzz; do
   clang++ -std=c++20 $flags -fsanitize=fuzzer -Isrc -I"$out/generated" \
-    "fuzz/$target.cc" "$out/libtolvar_lib.a" -pthread -o "$out/$target"
+    "fuzz/$target.cc" "$out/libtolvar_lib.a" -o "$out/$target"
 done
 echo "built $out/sort_key_fuzz $out/pinyin_dictionary_fuzz $out/sort_bibitems_fuzz"

@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
   std::string out;
   std::string messages;
-  tolvar::convert_lines(settings, input, &out, &messages, static_cast<size_t>(-1));
+  tolvar::convert_lines(settings, input, &out, &messages);
 
   if (out.compare(0, tolvar::kProcessedMarker.size(), tolvar::kProcessedMarker) != 0) {
     __builtin_trap();
@@ -59,15 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string reference_messages;
   tolvar::convert_lines_byte_by_byte(settings, input, &reference, &reference_messages);
   if (out != reference || messages != reference_messages) __builtin_trap();
-  // Handed over a line at a time, and converted in two parts at once
-  // wherever an entry allows a split, the text must come out the same.
+  // Handed over a line at a time, the text must come out the same.
   std::string pieces;
   std::string piece_messages;
   const tolvar::OutputSink keep = [&pieces](std::string_view piece) {
     pieces += piece;
     return true;
   };
-  tolvar::convert_lines_to(settings, input, keep, &piece_messages, 1, 1);
+  tolvar::convert_lines_to(settings, input, keep, &piece_messages, 1);
   if (pieces != out || piece_messages != messages) __builtin_trap();
   return 0;
 }

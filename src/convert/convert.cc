@@ -4,11 +4,7 @@
 #include <array>
 #include <bitset>
 #include <cstring>
-#include <new>
 #include <string_view>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 #include "convert/author_list.h"
 #include "convert/cjk_output.h"
@@ -653,27 +649,19 @@ bool hand_over(PassOutput& output, const PassTarget& target, bool sink_ok) {
   return output.take_written([&](std::string_view piece) { return sink_ok && (*target.sink)(piece); });
 }
 
-// Writes `text`, whole lines, after what the output holds, handing it
-// over in pieces as the pass does. Returns whether the sink has taken
-// every piece.
-bool write_lines(PassOutput& output, const PassTarget& target, bool sink_ok, std::string_view text) {
-  while (!text.empty()) {
-    size_t cut = text.size();
-    if (target.sink != nullptr && output.written_size() < target.piece_bytes) {
-      cut = text.find('\n', target.piece_bytes - output.written_size() - 1);
-      cut = cut == std::string_view::npos ? text.size() : cut + 1;
-    }
-    output.append(text.data(), cut);
-    text.remove_prefix(cut);
-    if (target.sink != nullptr && output.written_size() >= target.piece_bytes) {
-      sink_ok = hand_over(output, target, sink_ok);
-    }
-  }
-  return sink_ok;
-}
+// Returns false when the sink failed.
+bool run_pass(const Settings& settings, std::string_view input, const PassTarget& target,
+              std::string* messages, bool plain_runs) {
+  std::string* const out = target.out;
+  // After the sink fails the pass goes on, so that every message of the
+  // input is still reported, but hands nothing more over.
+  bool sink_ok = true;
+  out->append(kProcessedMarker);
+  PassOutput output(out);
+  output.reserve(target.sink == nullptr ? input.size() + input.size() / 4
+                                        : std::min(input.size(), target.piece_bytes) + 4096);
 
-void set_up_state(ConvertState& state, const Settings& settings, PassOutput& output,
-                  std::string* messages, bool plain_runs) {
+  ConvertState state;
   state.settings = &settings;
   state.model = CharModel(settings.encoding);
   state.out = &output;
@@ -682,30 +670,17 @@ void set_up_state(ConvertState& state, const Settings& settings, PassOutput& out
   mark_plain_run_bytes(state);
   mark_second_bytes(state);
   state.use_plain_runs = plain_runs;
-}
 
-struct EntryStart;
-void note_entry_start(const ConvertState& state, size_t position, std::vector<EntryStart>* starts);
-
-// Converts the lines that start in input[begin, end); `begin` starts a
-// line. Notes in *entry_starts, unless it is null, each line that opens
-// an entry. Returns whether the sink has taken every piece.
-bool convert_range(ConvertState& state, std::string_view input, bool has_nul, size_t begin,
-                   size_t end_of_range, const PassTarget& target, bool sink_ok,
-                   std::vector<EntryStart>* entry_starts = nullptr) {
-  PassOutput& output = *state.out;
   // Lines are read where they stand: the reader stops at the LF that ends
   // each of them. Only a last line without one is copied, into a buffer
   // that ends in a NUL, where the reader stops instead.
   std::string last_line;
-  size_t position = begin;
-  size_t end = end_of_line_at(input, begin);
-  while (position < end_of_range) {
+  const bool has_nul = std::memchr(input.data(), 0, input.size()) != nullptr;
+  size_t position = 0;
+  size_t end = end_of_line_at(input, 0);
+  while (position < input.size()) {
     const size_t next_end = end_of_line_at(input, end);
     std::string_view line = input.substr(position, end - position);
-    if (entry_starts != nullptr && line.starts_with(kBibitem)) {
-      note_entry_start(state, position, entry_starts);
-    }
     if (line.back() != '\n') line = last_line.assign(line);
     state.next_line = input.substr(end, next_end - end);
     position = end;
@@ -719,165 +694,6 @@ bool convert_range(ConvertState& state, std::string_view input, bool has_nul, si
     if (target.sink != nullptr && output.written_size() >= target.piece_bytes) {
       sink_ok = hand_over(output, target, sink_ok);
     }
-  }
-  return sink_ok;
-}
-
-// Where the second part of a split pass starts: a line that opens an
-// entry, about halfway through the pass's work. A byte of Chinese text (a
-// byte from 0x80) costs the pass about three times a byte of ASCII; the
-// work is judged on samples of the input. 0 when the input is too small
-// to split or has no such line.
-size_t find_split(std::string_view input, size_t split_bytes) {
-  if (input.size() < split_bytes || input.empty()) return 0;
-  constexpr size_t kSlices = 64;
-  constexpr size_t kSampleBytes = 512;
-  std::array<double, kSlices> work;
-  double total = 0;
-  for (size_t k = 0; k < kSlices; ++k) {
-    const size_t from = k * input.size() / kSlices;
-    const size_t to = (k + 1) * input.size() / kSlices;
-    const std::string_view sample = input.substr(from, std::min(to - from, kSampleBytes));
-    const auto chinese = std::count_if(sample.begin(), sample.end(),
-                                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    work[k] = sample.empty() ? 0.0
-                             : static_cast<double>(to - from) *
-                                   static_cast<double>(sample.size() + 2 * chinese) /
-                                   static_cast<double>(sample.size());
-    total += work[k];
-  }
-  size_t middle = input.size() / 2;
-  double before = 0;
-  for (size_t k = 0; k < kSlices; ++k) {
-    if (before + work[k] >= total / 2) {
-      const size_t from = k * input.size() / kSlices;
-      const size_t to = (k + 1) * input.size() / kSlices;
-      middle = from + static_cast<size_t>(static_cast<double>(to - from) * (total / 2 - before) / work[k]);
-      break;
-    }
-    before += work[k];
-  }
-  size_t at = input.find("\n\\bibitem", middle);
-  if (at == std::string_view::npos) at = input.rfind("\n\\bibitem", middle);
-  return at == std::string_view::npos ? 0 : at + 1;
-}
-
-// What a line leaves to the lines after it. Where they stand in an entry
-// is left out: a line that opens an entry sets it anew.
-struct LineCarry {
-  bool chinese_seen;
-  bool in_control_word;
-  bool open_backslash;
-  bool line_ended_in_control_space;
-  size_t next_line_drop;
-  bool editor_phrase;
-  bool operator==(const LineCarry&) const = default;
-};
-
-LineCarry carry_of(const ConvertState& state) {
-  return {state.chinese_seen,
-          state.in_control_word,
-          ends_in_open_backslash(state),
-          state.line_ended_in_control_space,
-          state.next_line_drop,
-          state.editor_phrase};
-}
-
-// A line that opens an entry, as the second part of a split pass reached
-// it: what the part had written before it, and the state it was in.
-struct EntryStart {
-  size_t input;
-  size_t text;
-  LineCarry carry;
-};
-
-void note_entry_start(const ConvertState& state, size_t position, std::vector<EntryStart>* starts) {
-  starts->push_back({position, state.out->size(), carry_of(state)});
-}
-
-// The second part of a split pass, converted on a thread of its own from
-// the state a pass starts with.
-struct SecondPart {
-  std::string text;
-  std::string messages;
-  // The first at the split.
-  std::vector<EntryStart> entry_starts;
-  // False when memory ran out before the end.
-  bool complete = false;
-};
-
-void convert_second_part(ConvertState state, std::string_view input, bool has_nul, size_t split,
-                         SecondPart* part) {
-  PassOutput output(&part->text);
-  output.reserve(input.size() - split + (input.size() - split) / 4);
-  state.out = &output;
-  if (state.messages != nullptr) state.messages = &part->messages;
-  // Lines are counted from the split: counting those before it would hold
-  // the part up, and the messages that need the count are rare.
-  state.line_number = 0;
-  try {
-    convert_range(state, input, has_nul, split, input.size(), {&part->text}, true,
-                  &part->entry_starts);
-    part->complete = true;
-  } catch (const std::bad_alloc&) {
-    // The first thread converts the part again, and reports a failure
-    // there as it would any other.
-  }
-}
-
-// Goes on from the end of the first part. From the first entry that the
-// second part reached in the state the pass has there, the second part's
-// text and messages are taken as they are; the entries before it are
-// converted again. Returns whether the sink has taken every piece.
-bool join_second_part(ConvertState& state, std::string_view input, bool has_nul, size_t split,
-                      const SecondPart& second, const PassTarget& target, bool sink_ok) {
-  const std::vector<EntryStart>& starts = second.entry_starts;
-  // Its messages count lines from the split: with any, the whole part is
-  // converted again.
-  if (!second.complete || !second.messages.empty() || starts.empty()) {
-    return convert_range(state, input, has_nul, split, input.size(), target, sink_ok);
-  }
-  for (size_t k = 0; k < starts.size(); ++k) {
-    if (carry_of(state) == starts[k].carry) {
-      return write_lines(*state.out, target, sink_ok, std::string_view(second.text).substr(starts[k].text));
-    }
-    const size_t end = k + 1 < starts.size() ? starts[k + 1].input : input.size();
-    sink_ok = convert_range(state, input, has_nul, starts[k].input, end, target, sink_ok);
-  }
-  return sink_ok;
-}
-
-// Returns false when the sink failed.
-bool run_pass(const Settings& settings, std::string_view input, const PassTarget& target,
-              std::string* messages, bool plain_runs, size_t split_bytes) {
-  std::string* const out = target.out;
-  // After the sink fails the pass goes on, so that every message of the
-  // input is still reported, but hands nothing more over.
-  bool sink_ok = true;
-  out->append(kProcessedMarker);
-  PassOutput output(out);
-  output.reserve(target.sink == nullptr ? input.size() + input.size() / 4
-                                        : std::min(input.size(), target.piece_bytes) + 4096);
-  ConvertState state;
-  set_up_state(state, settings, output, messages, plain_runs);
-  const bool has_nul = std::memchr(input.data(), 0, input.size()) != nullptr;
-
-  // A large input is converted in two parts at once, the second from the
-  // state that a blank line before an entry nearly always leaves.
-  size_t split = find_split(input, split_bytes);
-  SecondPart second;
-  std::thread worker;
-  if (split != 0) {
-    try {
-      worker = std::thread(convert_second_part, state, input, has_nul, split, &second);
-    } catch (const std::system_error&) {
-      split = 0;
-    }
-  }
-  sink_ok = convert_range(state, input, has_nul, 0, split != 0 ? split : input.size(), target, sink_ok);
-  if (split != 0) {
-    worker.join();
-    sink_ok = join_second_part(state, input, has_nul, split, second, target, sink_ok);
   }
   if (target.sink != nullptr) return hand_over(output, target, sink_ok);
   output.finish();
@@ -893,26 +709,20 @@ void PassOutput::grow(std::size_t count) {
   end_ = target_->data() + target_->size();
 }
 
-std::size_t default_split_bytes() {
-  static const std::size_t bytes =
-      std::thread::hardware_concurrency() > 1 ? kSplitInputBytes : static_cast<std::size_t>(-1);
-  return bytes;
-}
-
 void convert_lines(const Settings& settings, std::string_view input, std::string* out,
-                   std::string* messages, std::size_t split_bytes) {
-  run_pass(settings, input, {out}, messages, true, split_bytes);
+                   std::string* messages) {
+  run_pass(settings, input, {out}, messages, true);
 }
 
 bool convert_lines_to(const Settings& settings, std::string_view input, const OutputSink& sink,
-                      std::string* messages, std::size_t piece_bytes, std::size_t split_bytes) {
+                      std::string* messages, std::size_t piece_bytes) {
   std::string buffer;
-  return run_pass(settings, input, {&buffer, &sink, piece_bytes}, messages, true, split_bytes);
+  return run_pass(settings, input, {&buffer, &sink, piece_bytes}, messages, true);
 }
 
 void convert_lines_byte_by_byte(const Settings& settings, std::string_view input,
                                 std::string* out, std::string* messages) {
-  run_pass(settings, input, {out}, messages, false, static_cast<std::size_t>(-1));
+  run_pass(settings, input, {out}, messages, false);
 }
 
 }  // namespace tolvar

@@ -13,25 +13,15 @@
 
 namespace tolvar {
 
-// Below this size a second thread costs more than it saves.
-inline constexpr std::size_t kSplitInputBytes = 512 * 1024;
-
-// kSplitInputBytes where the machine runs two threads at once, and
-// otherwise a size no input has.
-std::size_t default_split_bytes();
-
 // Converts `input`, the whole .bbl as the text stream delivers it (CR LF
 // already folded to LF), line by line. Appends the processed marker and the
 // converted text to *out, and the parse-error messages (unless
 // settings.show_parse_errors is false) to *messages. Never fails: malformed
 // input is reported and passed over.
 //
-// An input of `split_bytes` or more is converted in two parts at once,
-// the second on a thread of its own; the result is the same.
-//
 // This function is performance-critical; please benchmark any changes.
-void convert_lines(const Settings& settings, std::string_view input, std::string* out,
-                   std::string* messages, std::size_t split_bytes = default_split_bytes());
+void convert_lines(const Settings& settings, std::string_view input,
+                   std::string* out, std::string* messages);
 
 // Takes a piece of the converted text; false when it could not.
 using OutputSink = std::function<bool(std::string_view piece)>;
@@ -46,8 +36,7 @@ inline constexpr std::size_t kOutputPieceBytes = 256 * 1024;
 // the pass then goes to the end of the input, for the messages, but hands
 // nothing more over.
 bool convert_lines_to(const Settings& settings, std::string_view input, const OutputSink& sink,
-                      std::string* messages, std::size_t piece_bytes = kOutputPieceBytes,
-                      std::size_t split_bytes = default_split_bytes());
+                      std::string* messages, std::size_t piece_bytes = kOutputPieceBytes);
 
 }  // namespace tolvar
 

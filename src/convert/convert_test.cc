@@ -523,50 +523,6 @@ TEST(ConvertLinesTest, PlainRunShortcutMatchesByteByByteScanning) {
   }
 }
 
-// A pass split before an entry must give what one pass gives: the second
-// part is converted again when the first leaves it another state (Chinese
-// text, an open control space, a keyword taken from the next line), and
-// its messages keep their line numbers.
-TEST(ConvertLinesTest, SplitPassGivesTheTextOfOnePass) {
-  constexpr size_t kNever = static_cast<size_t>(-1);
-  std::mt19937 random(2468);
-  for (int round = 0; round < 3000; ++round) {
-    std::string input;
-    for (int entries = 1 + static_cast<int>(random() % 4); entries > 0; --entries) {
-      // Where an entry's first words are read after Chinese text, or in a
-      // control word (a line without a label leaves the state of the line
-      // before it), the state at its start decides what they become.
-      static const char* const kOpenings[] = {"\n\\bibitem[", "\\bibitem[", "\\bibitem{k}",
-                                              "\\bibitem[ and ", "\\bibitem{k}\nx and "};
-      input += kOpenings[random() % std::size(kOpenings)];
-      input += random_bbl(random, 1 + static_cast<int>(random() % 30)) + "\n";
-    }
-    const Settings settings = finished_settings(round % 2 == 1, round % 3 == 2);
-    std::string whole, whole_messages, split, split_messages;
-    convert_lines(settings, input, &whole, &whole_messages, kNever);
-    convert_lines(settings, input, &split, &split_messages, 1);
-    ASSERT_EQ(split, whole) << testing::PrintToString(input);
-    ASSERT_EQ(split_messages, whole_messages) << testing::PrintToString(input);
-
-    std::vector<std::string> pieces;
-    std::string piece_messages;
-    const OutputSink keep = [&pieces](std::string_view piece) {
-      pieces.emplace_back(piece);
-      return true;
-    };
-    ASSERT_TRUE(convert_lines_to(settings, input, keep, &piece_messages, 40, 1));
-    std::string joined;
-    for (size_t k = 0; k < pieces.size(); ++k) {
-      if (k + 1 < pieces.size()) {
-        ASSERT_TRUE(pieces[k].size() >= 40 && pieces[k].back() == '\n');
-      }
-      joined += pieces[k];
-    }
-    ASSERT_EQ(joined, whole) << testing::PrintToString(input);
-    ASSERT_EQ(piece_messages, whole_messages);
-  }
-}
-
 // Pieces cut between lines must not change what the state carries from
 // one line to the next (control spaces, keywords opening the next line),
 // and a failing sink must still leave every message reported.

@@ -3,8 +3,6 @@
 #include <new>
 #include <optional>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "convert/convert.h"
@@ -33,58 +31,6 @@ bool looks_like_utf8(std::string_view text) {
   }
   return false;
 }
-
-// From this size of .bbl on, the pinyin dictionary is loaded while the
-// sort step cuts the entries; for less, the cut takes less time than a
-// second thread costs.
-constexpr size_t kLoadBesideCutBytes = 1024 * 1024;
-
-// Loads the pinyin dictionary, on a thread of its own when `beside`.
-class DictionaryLoader {
- public:
-  DictionaryLoader(const SearchPlaces& places, bool beside) : places_(places) {
-    if (!beside) {
-      load();
-      return;
-    }
-    try {
-      thread_ = std::thread([this] { load(); });
-    } catch (const std::system_error&) {
-      load();
-    }
-  }
-  ~DictionaryLoader() { join(); }
-  DictionaryLoader(const DictionaryLoader&) = delete;
-  DictionaryLoader& operator=(const DictionaryLoader&) = delete;
-
-  // Waits for the load. The dictionary, or null when it failed.
-  const PinyinDictionary* dictionary() {
-    join();
-    if (out_of_memory_) throw std::bad_alloc();
-    return loaded_ > 0 ? &dictionary_ : nullptr;
-  }
-  // What the load reported; complete once dictionary() has returned.
-  const std::string& messages() const { return messages_; }
-
- private:
-  void load() {
-    try {
-      loaded_ = load_pinyin_dictionary(places_, &dictionary_, &messages_);
-    } catch (const std::bad_alloc&) {
-      out_of_memory_ = true;
-    }
-  }
-  void join() {
-    if (thread_.joinable()) thread_.join();
-  }
-
-  const SearchPlaces& places_;
-  PinyinDictionary dictionary_;
-  std::string messages_;
-  int loaded_ = -1;
-  bool out_of_memory_ = false;
-  std::thread thread_;
-};
 
 class Run {
  public:
@@ -278,24 +224,17 @@ bool Run::rotate_files() {
 // from becomes the backup) and puts in *text the sorted .bbl as reading it
 // gives it. A file without entries is left alone.
 bool Run::sort_step(platform::FileText* text) {
-  std::optional<DictionaryLoader> loader;
-  if (settings_.sort_mode == SortMode::kPinyin) {
-    loader.emplace(places_, text->view().size() >= kLoadBesideCutBytes);
-  }
-  const DictionarySource dictionary = [&loader]() -> const PinyinDictionary* {
-    return loader ? loader->dictionary() : nullptr;
-  };
   std::string messages;
+  PinyinDictionary dictionary;
+  const bool pinyin = settings_.sort_mode == SortMode::kPinyin;
+  if (pinyin && load_pinyin_dictionary(places_, &dictionary, &messages) < 0) {
+    report(messages);
+    return false;
+  }
   std::string sorted;
   size_t entry_count = 0;
-  const bool sorted_ok = sort_bibitems(settings_, dictionary, text->view(), &sorted, &messages, &entry_count);
-  if (loader) {
-    // A dictionary that could not be loaded says why; the sort's own
-    // message would only repeat it.
-    const bool loaded = loader->dictionary() != nullptr;
-    report(loader->messages());
-    if (!loaded) return false;
-  }
+  const bool sorted_ok = sort_bibitems(settings_, pinyin ? &dictionary : nullptr, text->view(), &sorted,
+                                       &messages, &entry_count);
   report(messages);
   if (!sorted_ok) return false;
   // With nothing to reorder the files stay as they are: a rewrite would

@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <new>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "sort/compare_keys.h"
@@ -84,11 +81,10 @@ KeyLine key_line_after_bibitem(std::string_view line, size_t bibitem, KeyLine st
   return line[after] == '{' ? KeyLine::kNext : state;
 }
 
-// Until the keys are built, an entry's `key` holds where its author line
-// starts (0 for none: no author line opens the file).
 class EntryScanner {
  public:
-  EntryScanner(std::string_view input, BibEntryTable* table) : input_(input), table_(table) {}
+  EntryScanner(const SortKeyContext& context, std::string_view input, BibEntryTable* table)
+      : context_(context), input_(input), table_(table), scratch_(context) {}
 
   // Lines are cut only where they can matter: an ordinary line does
   // nothing unless the author line of an open entry is pending, so the
@@ -160,7 +156,8 @@ class EntryScanner {
     if (key_line_ == KeyLine::kAfterBracket) {
       if (line.find(']') != std::string_view::npos) key_line_ = KeyLine::kNext;
     } else if (key_line_ == KeyLine::kNext) {
-      table_->entries.back().key = static_cast<size_t>(line.data() - input_.data());
+      table_->entries.back().key = table_->keys.size();
+      build_sort_key(context_, line, &table_->keys, &scratch_);
       key_line_ = KeyLine::kNone;
     }
   }
@@ -177,8 +174,10 @@ class EntryScanner {
     text_begin_ = position;
   }
 
+  const SortKeyContext& context_;
   std::string_view input_;
   BibEntryTable* table_;
+  SortKeyScratch scratch_;
   bool in_environment_ = false;
   bool entry_open_ = false;
   KeyLine key_line_ = KeyLine::kNone;
@@ -600,106 +599,6 @@ void append_piece(std::string_view text, bool* pending_line_end, std::string* ou
   *pending_line_end = text.back() != '\n';
 }
 
-// The author line that starts at `begin`, its line end included.
-std::string_view line_at(std::string_view input, size_t begin) {
-  const size_t newline = input.find('\n', begin);
-  return input.substr(begin, newline == std::string_view::npos ? std::string_view::npos
-                                                                : newline + 1 - begin);
-}
-
-// Where the entries split the work of their keys in two, judged by their
-// size. In pinyin order an entry whose author line opens with Chinese text
-// (a byte from 0x80) costs about three times what an ASCII one of the same
-// size does, for the dictionary; in the other orders about the same.
-size_t half_of_the_work(SortMode mode, std::string_view input, const std::vector<BibEntry>& entries) {
-  const size_t chinese_weight = mode == SortMode::kPinyin ? 3 : 1;
-  const auto work = [&](const BibEntry& entry) -> size_t {
-    if (entry.key == 0) return 0;
-    const size_t size = entry.end - entry.begin;
-    return static_cast<unsigned char>(input[entry.key]) < 0x80 ? size : chinese_weight * size;
-  };
-  size_t total = 0;
-  for (const BibEntry& entry : entries) total += work(entry);
-  size_t done = 0;
-  size_t half = 0;
-  while (half < entries.size() && 2 * done < total) done += work(entries[half++]);
-  return half;
-}
-
-// The offset of the key of an entry without an author line, while keys
-// are being built.
-constexpr size_t kNoKey = static_cast<size_t>(-1);
-
-// Builds the keys of entries[from, to) after what *keys holds, and puts
-// the offset of each there in offsets[entry - from] (kNoKey for an entry
-// without an author line).
-void build_keys(const SortKeyContext& context, std::string_view input,
-                const std::vector<BibEntry>& entries, size_t from, size_t to, std::string* keys,
-                std::vector<size_t>* offsets) {
-  SortKeyScratch scratch(context);
-  offsets->assign(to - from, kNoKey);
-  for (size_t i = from; i < to; ++i) {
-    if (entries[i].key == 0) continue;
-    (*offsets)[i - from] = keys->size();
-    build_sort_key(context, line_at(input, entries[i].key), keys, &scratch);
-  }
-}
-
-// Gives entries[from, from + offsets.size()) the offsets of their keys, plus
-// `base`; the empty key to those without.
-void set_keys(const std::vector<size_t>& offsets, size_t base, size_t from,
-              std::vector<BibEntry>* entries) {
-  for (size_t k = 0; k < offsets.size(); ++k) {
-    (*entries)[from + k].key = offsets[k] == kNoKey ? 0 : base + offsets[k];
-  }
-}
-
-// Builds the keys of every entry's author line; for `split_entries` entries
-// or more in two halves at once, the second half's keys following the
-// first's.
-void build_all_keys(const SortKeyContext& context, std::string_view input, BibEntryTable* table,
-                    size_t split_entries) {
-  std::vector<BibEntry>& entries = table->entries;
-  size_t half = entries.size() >= split_entries ? half_of_the_work(context.mode, input, entries)
-                                                : entries.size();
-  std::string second_keys;
-  std::vector<size_t> second_offsets;
-  bool second_built = false;
-  std::thread worker;
-  if (half < entries.size()) {
-    try {
-      worker = std::thread([&] {
-        try {
-          build_keys(context, input, entries, half, entries.size(), &second_keys, &second_offsets);
-          second_built = true;
-        } catch (const std::bad_alloc&) {
-          // Built again below, where running out of memory is reported.
-        }
-      });
-    } catch (const std::system_error&) {
-      half = entries.size();
-    }
-  }
-  std::vector<size_t> offsets;
-  build_keys(context, input, entries, 0, half, &table->keys, &offsets);
-  if (half < entries.size()) {
-    worker.join();
-    if (!second_built) {
-      second_keys.clear();
-      build_keys(context, input, entries, half, entries.size(), &second_keys, &second_offsets);
-    }
-  }
-  set_keys(offsets, 0, 0, &entries);
-  set_keys(second_offsets, table->keys.size(), half, &entries);
-  if (second_keys.empty()) return;
-  // Joined in a string of their exact size: the keys are kept to the end
-  // of the sort, when the sorted text is made and memory is at its peak.
-  std::string joined;
-  joined.reserve(table->keys.size() + second_keys.size());
-  joined.append(table->keys).append(second_keys);
-  table->keys = std::move(joined);
-}
-
 }  // namespace
 
 int count_bibitems(std::string_view input) {
@@ -716,18 +615,10 @@ int count_bibitems(std::string_view input) {
   return count;
 }
 
-size_t default_split_entries() {
-  static const size_t entries =
-      std::thread::hardware_concurrency() > 1 ? kSplitEntries : static_cast<size_t>(-1);
-  return entries;
-}
-
-void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEntryTable* table,
-                   size_t split_entries) {
+void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEntryTable* table) {
   // No count of the entries first: that would read the text once more,
   // for less than the vector's own growth costs.
-  EntryScanner(input, table).run();
-  build_all_keys(context, input, table, split_entries);
+  EntryScanner(context, input, table).run();
 }
 
 std::vector<uint32_t> link_bibitems(const EntryOrder& order, const BibEntryTable& table,
@@ -738,28 +629,18 @@ std::vector<uint32_t> link_bibitems(const EntryOrder& order, const BibEntryTable
 bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
                    std::string_view input, std::string* out, std::string* messages,
                    size_t* entry_count) {
-  return sort_bibitems(settings, DictionarySource([dictionary] { return dictionary; }), input, out,
-                       messages, entry_count);
-}
-
-bool sort_bibitems(const Settings& settings, const DictionarySource& dictionary,
-                   std::string_view input, std::string* out, std::string* messages,
-                   size_t* entry_count) {
   if (settings.sort_mode == SortMode::kNone && !settings.english_first) {
     out->append(input);
     return true;
   }
-  BibEntryTable table;
-  EntryScanner(input, &table).run();
-  const PinyinDictionary* const pinyin =
-      settings.sort_mode == SortMode::kPinyin ? dictionary() : nullptr;
-  if (settings.sort_mode == SortMode::kPinyin && pinyin == nullptr) {
+  if (settings.sort_mode == SortMode::kPinyin && dictionary == nullptr) {
     messages->append("Failed to open GBK2py.inf!\n");
     return false;
   }
-  const SortKeyContext context = make_sort_key_context(settings, pinyin);
+  const SortKeyContext context = make_sort_key_context(settings, dictionary);
   const EntryOrder order{settings.sort_mode, settings.encoding, settings.english_first};
-  build_all_keys(context, input, &table, default_split_entries());
+  BibEntryTable table;
+  scan_bibitems(context, input, &table);
   if (entry_count != nullptr) *entry_count = table.entries.size();
   // The same lines come out, with at most a line end added after each
   // piece that lacked one.

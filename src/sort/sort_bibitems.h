@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,16 +27,6 @@ struct SortKeyContext;
 // its entries stays where it stood. A file without entries comes out as it
 // went in. When `entry_count` is given, it receives the number of entries.
 bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
-                   std::string_view input, std::string* out, std::string* messages,
-                   size_t* entry_count = nullptr);
-
-// Gives the pinyin dictionary, or null when it could not be loaded. Asked
-// once, in pinyin order only, after the entries are cut: a loader may still
-// be reading it while they are.
-using DictionarySource = std::function<const PinyinDictionary*()>;
-
-// Sorts as above, with the dictionary asked of `dictionary`.
-bool sort_bibitems(const Settings& settings, const DictionarySource& dictionary,
                    std::string_view input, std::string* out, std::string* messages,
                    size_t* entry_count = nullptr);
 
@@ -69,18 +58,9 @@ struct BibEntryTable {
 // The number of lines of `input` that contain "\bibitem".
 int count_bibitems(std::string_view input);
 
-// From this many entries on, their keys are built on two threads.
-inline constexpr size_t kSplitEntries = 2000;
-
-// kSplitEntries where the machine runs two threads at once, and otherwise
-// a number no file reaches.
-size_t default_split_entries();
-
 // Cuts `input` into pieces and entries and builds each entry's sort key
-// from its author line; with `split_entries` entries or more, in two
-// halves at once (the result is the same).
-void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEntryTable* table,
-                   size_t split_entries = default_split_entries());
+// from its author line.
+void scan_bibitems(const SortKeyContext& context, std::string_view input, BibEntryTable* table);
 
 // How the entries are ordered. Entries without an author line go first;
 // those whose author line starts with Chinese text go before the others,

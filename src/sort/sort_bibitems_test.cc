@@ -134,13 +134,6 @@ std::vector<uint32_t> reference_walk(SortMode mode, const std::vector<std::strin
   return order;
 }
 
-SortKeyContext context_of(SortMode mode, const PinyinDictionary& dictionary) {
-  SortKeyContext context;
-  context.mode = mode;
-  context.dictionary = &dictionary;
-  return context;
-}
-
 // The walk's shortcuts must give what the plain walk gives, including where
 // the comparison is not a consistent order.
 TEST(SortBibitems, LinkMatchesThePlainWalk) {
@@ -151,7 +144,9 @@ TEST(SortBibitems, LinkMatchesThePlainWalk) {
   const PinyinDictionary dictionary = small_dictionary();
   std::mt19937 random(12345);
   for (SortMode mode : kAllModes) {
-    const SortKeyContext context = context_of(mode, dictionary);
+    SortKeyContext context;
+    context.mode = mode;
+    context.dictionary = &dictionary;
     for (int round = 0; round < 500; ++round) {
       BibEntryTable table;
       std::vector<std::string> keys;
@@ -167,35 +162,6 @@ TEST(SortBibitems, LinkMatchesThePlainWalk) {
       }
       ASSERT_EQ(link_bibitems(mode, table, 0, count), reference_walk(mode, keys))
           << "mode " << static_cast<int>(mode) << " round " << round;
-    }
-  }
-}
-
-// Keys built in two halves at once must be the keys one pass builds, each
-// at its own entry, also where entries have no author line.
-TEST(SortBibitems, KeysBuiltInTwoHalvesAreThoseOfOnePass) {
-  const char* pieces[] = {"Doe", "Roe", LI, WANG, ZHANG, ", ", " and ", "~", "J.", "\\pinyin{x}"};
-  const PinyinDictionary dictionary = small_dictionary();
-  std::mt19937 random(97531);
-  for (SortMode mode : kAllModes) {
-    const SortKeyContext context = context_of(mode, dictionary);
-    for (int round = 0; round < 100; ++round) {
-      std::string input = "\\begin{thebibliography}{9}\n";
-      for (int i = 1 + static_cast<int>(random() % 30); i > 0; --i) {
-        input += "\\bibitem[x]{k}\n";
-        if (random() % 4 == 0) continue;
-        for (int k = static_cast<int>(random() % 5); k > 0; --k) input += pieces[random() % std::size(pieces)];
-        input += "\n\\newblock T.\n\n";
-      }
-      input += "\\end{thebibliography}\n";
-      BibEntryTable whole, halves;
-      scan_bibitems(context, input, &whole, static_cast<size_t>(-1));
-      scan_bibitems(context, input, &halves, 1);
-      ASSERT_EQ(halves.keys, whole.keys) << input;
-      ASSERT_EQ(halves.entries.size(), whole.entries.size());
-      for (size_t i = 0; i < whole.entries.size(); ++i) {
-        ASSERT_EQ(halves.entries[i].key, whole.entries[i].key) << i << "\n" << input;
-      }
     }
   }
 }
