@@ -46,22 +46,41 @@ std::string_view rest_of_line(const ConvertState& state) {
           static_cast<size_t>(state.line_end - state.cursor)};
 }
 
+// The first backslash from `from` up to `to`, or `to`.
+const unsigned char* find_backslash(ConvertState& state, const unsigned char* from,
+                                    const unsigned char* to) {
+  const auto* input_start = reinterpret_cast<const unsigned char*>(state.input.data());
+  const unsigned char* input_end = input_start + state.input.size();
+  // The last line may be a copy outside the input.
+  if (from < input_start || from >= input_end) {
+    const void* found = std::memchr(from, '\\', static_cast<size_t>(to - from));
+    return found != nullptr ? static_cast<const unsigned char*>(found) : to;
+  }
+  if (from < state.backslash_from || from > state.next_backslash) {
+    const void* found = std::memchr(from, '\\', static_cast<size_t>(input_end - from));
+    state.backslash_from = from;
+    state.next_backslash = found != nullptr ? static_cast<const unsigned char*>(found) : input_end;
+  }
+  return std::min(state.next_backslash, to);
+}
+
 // Finds the first "\bibitem" and, when there is none, the first
 // "\newblock" in the rest of the line, in one pass over its backslashes.
-void find_entry_commands(const ConvertState& state, const unsigned char** bibitem,
+void find_entry_commands(ConvertState& state, const unsigned char** bibitem,
                          const unsigned char** newblock) {
   *bibitem = nullptr;
   *newblock = nullptr;
-  const std::string_view rest = rest_of_line(state);
-  for (size_t at = rest.find('\\'); at != std::string_view::npos; at = rest.find('\\', at + 1)) {
-    const std::string_view here = rest.substr(at);
+  const unsigned char* const end = state.line_end;
+  for (const unsigned char* at = find_backslash(state, state.cursor, end); at != end;
+       at = find_backslash(state, at + 1, end)) {
+    const std::string_view here(reinterpret_cast<const char*>(at), static_cast<size_t>(end - at));
     // Most backslashes start neither command.
     if (here.size() < kBibitem.size() || (here[1] != 'b' && here[1] != 'n')) continue;
     if (here.starts_with(kBibitem)) {
-      *bibitem = state.cursor + at;
+      *bibitem = at;
       return;
     }
-    if (*newblock == nullptr && here.starts_with(kNewblock)) *newblock = state.cursor + at;
+    if (*newblock == nullptr && here.starts_with(kNewblock)) *newblock = at;
   }
 }
 
@@ -670,6 +689,7 @@ bool run_pass(const Settings& settings, std::string_view input, const PassTarget
   mark_plain_run_bytes(state);
   mark_second_bytes(state);
   state.use_plain_runs = plain_runs;
+  state.input = input;
 
   // Lines are read where they stand: the reader stops at the LF that ends
   // each of them. Only a last line without one is copied, into a buffer

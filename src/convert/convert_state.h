@@ -131,6 +131,12 @@ struct ConvertState {
   // How many bytes the next line drops after its leading blanks: a keyword
   // that opens it and has been replaced at the end of the current line.
   std::size_t next_line_drop = 0;
+  // The whole input, and the first backslash at or after backslash_from in
+  // it (or its end): lines are looked through for "\bibitem" and
+  // "\newblock", and one search runs over many short lines at once.
+  std::string_view input;
+  const unsigned char* backslash_from = nullptr;
+  const unsigned char* next_backslash = nullptr;
 
   EntryState entry_state = EntryState::outside;
   bool entry_is_chinese = false;
