@@ -266,8 +266,8 @@ int plain_multibyte_length(const ConvertState& state, const unsigned char* at, b
 }
 
 // Whether a replaced string starts at `at`, whatever the state: a byte
-// that starts none is written as it stands. The byte after `at` is among
-// second_bytes (see replaced_string_starts_at).
+// that starts none is written as it stands. The pair at `at` is marked in
+// pair_stops (see replaced_string_starts_at).
 bool matches_replaced_string_at(const ConvertState& state, const unsigned char* at) {
   // Most pairs that pass end there: ", " before a name, " e" before a word.
   if (state.line_end - at > 2 && !state.third_bytes[*at][at[2]]) return false;
@@ -282,20 +282,29 @@ bool matches_replaced_string_at(const ConvertState& state, const unsigned char* 
   return false;
 }
 
+// Whether the pair of bytes at `at` stops a skip over plain ASCII. The
+// byte after a line end is readable: the next line's, or padding after
+// the last line.
+inline bool pair_stops_skip(const ConvertState& state, const unsigned char* at) {
+  return state.pair_stops[state.pair_rows[at[0]] + at[1]] != 0;
+}
+
 // The same for a printable ASCII byte at `at`; most fail the one lookup
-// of the byte after it.
+// of the pair.
 inline bool replaced_string_starts_at(const ConvertState& state, const unsigned char* at) {
-  return state.second_bytes[*at][at[1]] && matches_replaced_string_at(state, at);
+  return pair_stops_skip(state, at) && matches_replaced_string_at(state, at);
 }
 
 // Skips printable ASCII from `at` up to a byte that a run cannot take as
 // it stands or where a replaced string starts. Outside Chinese text and
 // control words no flag changes on such bytes.
 const unsigned char* skip_ascii_text(const ConvertState& state, const unsigned char* at) {
-  while ((state.run_bytes[*at] & ConvertState::kRunAscii) && !replaced_string_starts_at(state, at)) {
-    ++at;
+  for (;; ++at) {
+    if (!pair_stops_skip(state, at)) continue;
+    if (!(state.run_bytes[*at] & ConvertState::kRunAscii) || matches_replaced_string_at(state, at)) {
+      return at;
+    }
   }
-  return at;
 }
 
 // Whether the GBK character at `at`, inside a label, takes the road of a
@@ -445,12 +454,14 @@ bool starts_chinese_char(ConvertState& state, int c) {
 // A first-block line decides, by its first GBK character, whether the
 // entry is Chinese. The cursor is left where it was.
 void pre_scan_first_block(ConvertState& state) {
-  const unsigned char* start = state.cursor;
   // ASCII other than a caret is never Chinese and reads as itself.
-  while (*state.cursor < 0x80 && *state.cursor != '^' && *state.cursor != 0 &&
-         *state.cursor != '\n' && *state.cursor != '\r') {
-    ++state.cursor;
-  }
+  static constexpr std::array<bool, 256> kSkipped = [] {
+    std::array<bool, 256> skipped{};
+    for (int c = 1; c < 0x80; ++c) skipped[c] = c != '^' && c != '\n' && c != '\r';
+    return skipped;
+  }();
+  const unsigned char* start = state.cursor;
+  while (kSkipped[*state.cursor]) ++state.cursor;
   while (*state.cursor != 0 && *state.cursor != '\n' && *state.cursor != '\r') {
     const int c = read_tex_char(state);
     if (c == -1) break;
@@ -618,18 +629,26 @@ void mark_replaced_first_bytes(const KeywordStrings& words, bool* starts_replace
 // Marks, for the first byte of each replaced string, the bytes that may
 // come second and third in a match: its second and third bytes, a line end
 // where that is the string's final blank, every byte past its end.
+// A byte that a run cannot take stops a skip whatever follows it.
 void mark_second_bytes(ConvertState& state) {
+  std::uint16_t last_row = ConvertState::kPairRowStop;
+  for (int c = 0; c < 256; ++c) {
+    if (!(state.run_bytes[c] & ConvertState::kRunAscii)) state.pair_rows[c] = ConvertState::kPairRowStop;
+  }
+  std::fill_n(state.pair_stops + ConvertState::kPairRowStop, 256, 1);
   for (const std::string* from : replaced_strings(state.settings->words)) {
-    if (from->empty() || static_cast<unsigned char>((*from)[0]) >= 0x80) continue;
-    std::bitset<256>& second = state.second_bytes[static_cast<unsigned char>((*from)[0])];
-    std::bitset<256>& third = state.third_bytes[static_cast<unsigned char>((*from)[0])];
+    const unsigned char first = from->empty() ? 0 : static_cast<unsigned char>((*from)[0]);
+    if (!(state.run_bytes[first] & ConvertState::kRunAscii)) continue;
+    if (state.pair_rows[first] == 0) state.pair_rows[first] = last_row += 256;
+    std::uint8_t* second = state.pair_stops + state.pair_rows[first];
+    std::bitset<256>& third = state.third_bytes[first];
     if (from->size() <= 2) third.set();
     if (from->size() == 1) {
-      second.set();
+      std::fill_n(second, 256, 1);
       continue;
     }
-    second.set(static_cast<unsigned char>((*from)[1]));
-    if (from->size() == 2 && blank_may_be_line_end(*from)) second.set('\n').set('\r');
+    second[static_cast<unsigned char>((*from)[1])] = 1;
+    if (from->size() == 2 && blank_may_be_line_end(*from)) second['\n'] = second['\r'] = 1;
     if (from->size() == 2) continue;
     third.set(static_cast<unsigned char>((*from)[2]));
     if (from->size() == 3 && blank_may_be_line_end(*from)) third.set('\n').set('\r');
@@ -692,8 +711,9 @@ bool run_pass(const Settings& settings, std::string_view input, const PassTarget
   state.input = input;
 
   // Lines are read where they stand: the reader stops at the LF that ends
-  // each of them. Only a last line without one is copied, into a buffer
-  // that ends in a NUL, where the reader stops instead.
+  // each of them. Only the last line is copied, into a buffer with two NULs
+  // after it: the reader stops at the first when the line has no LF, and
+  // the skip over plain ASCII may look at the byte after its stop.
   std::string last_line;
   const bool has_nul = std::memchr(input.data(), 0, input.size()) != nullptr;
   size_t position = 0;
@@ -701,7 +721,10 @@ bool run_pass(const Settings& settings, std::string_view input, const PassTarget
   while (position < input.size()) {
     const size_t next_end = end_of_line_at(input, end);
     std::string_view line = input.substr(position, end - position);
-    if (line.back() != '\n') line = last_line.assign(line);
+    if (end == input.size()) {
+      last_line.assign(line).push_back('\0');
+      line = std::string_view(last_line).substr(0, line.size());
+    }
     state.next_line = input.substr(end, next_end - end);
     position = end;
     end = next_end;

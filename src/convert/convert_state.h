@@ -158,9 +158,14 @@ struct ConvertState {
   static constexpr std::uint8_t kRunLetter = 2;
   // A blank or comma, which an author list takes after Chinese text.
   static constexpr std::uint8_t kRunTakenInAuthorList = 4;
-  // For each ASCII first byte of a replaced string, the bytes that may
-  // follow it in a match.
-  std::bitset<256> second_bytes[128];
+  // One lookup per pair of bytes for the scan of plain ASCII: in the row of
+  // a byte b (pair_rows[b] is where it starts), the entry of the byte after
+  // b is nonzero where b is not printable ASCII that a run may take, or
+  // where a replaced string may start at b (b is its first byte and the
+  // next byte may be its second).
+  static constexpr std::uint16_t kPairRowStop = 256;
+  std::uint16_t pair_rows[256] = {};
+  std::uint8_t pair_stops[9 * 256] = {};
   // And the bytes that may come third.
   std::bitset<256> third_bytes[128];
   // Off only to check the plain-run shortcut against byte-by-byte scanning.
