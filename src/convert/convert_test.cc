@@ -515,9 +515,13 @@ TEST(ConvertLinesTest, PlainRunShortcutMatchesByteByByteScanning) {
       settings.words.editor2_from = "\xB5";
       settings.words.edition_from = "x";
     }
+    // In a buffer of its own size, so that a look past the input's end is
+    // caught under AddressSanitizer.
+    const std::vector<char> exact(input.begin(), input.end());
+    const std::string_view exact_input(exact.data(), exact.size());
     std::string fast, fast_messages, reference, reference_messages;
-    convert_lines(settings, input, &fast, &fast_messages);
-    convert_lines_byte_by_byte(settings, input, &reference, &reference_messages);
+    convert_lines(settings, exact_input, &fast, &fast_messages);
+    convert_lines_byte_by_byte(settings, exact_input, &reference, &reference_messages);
     ASSERT_EQ(fast, reference) << testing::PrintToString(input);
     ASSERT_EQ(fast_messages, reference_messages) << testing::PrintToString(input);
   }
