@@ -5,6 +5,7 @@
 #include <bitset>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "convert/author_list.h"
 #include "convert/cjk_output.h"
@@ -141,6 +142,10 @@ std::array<const std::string*, 7> replaced_strings(const KeywordStrings& words) 
   return {&words.pages_from,   &words.chapter_from,  &words.edition_from, &words.editors_from,
           &words.editor_from,  &words.editors2_from, &words.editor2_from};
 }
+
+// Each replaced string may need a row of its own in pair_stops.
+static_assert(sizeof(ConvertState::pair_stops) ==
+              (2 + std::tuple_size_v<decltype(replaced_strings(std::declval<const KeywordStrings&>()))>) * 256);
 
 bool is_stop_or_line_end(const ConvertState& state, int c) {
   return c == state.stop_char || c == '\n' || c == '\r';

@@ -163,10 +163,13 @@ struct ConvertState {
   // b is nonzero where b is not printable ASCII that a run may take, or
   // where a replaced string may start at b (b is its first byte and the
   // next byte may be its second).
+  // Row 0 (all zeros) is that of the bytes a skip passes; the next is all
+  // ones; one more for each first byte of the seven replaced strings.
   static constexpr std::uint16_t kPairRowStop = 256;
   std::uint16_t pair_rows[256] = {};
-  std::uint8_t pair_stops[9 * 256] = {};
-  // And the bytes that may come third.
+  std::uint8_t pair_stops[(2 + 7) * 256] = {};
+  // For each ASCII first byte of a replaced string, the bytes that may come
+  // third in a match.
   std::bitset<256> third_bytes[128];
   // Off only to check the plain-run shortcut against byte-by-byte scanning.
   bool use_plain_runs = true;
