@@ -3,7 +3,7 @@
 #include <new>
 #include <optional>
 #include <string_view>
-#include <utility>
+#include <vector>
 
 #include "convert/convert.h"
 #include "run/file_names.h"
@@ -48,7 +48,7 @@ class Run {
   bool ensure_and_read(bool forced, platform::FileText* text);
   bool read_unprocessed_bbl(platform::FileText* text);
   bool create_temporary_file();
-  bool write_temporary_file(const std::string& text);
+  bool write_pieces_to_temporary_file(const std::vector<std::string_view>& pieces);
   bool rotate_files();
   bool sort_step(platform::FileText* text);
 
@@ -196,12 +196,21 @@ bool Run::create_temporary_file() {
   return true;
 }
 
-bool Run::write_temporary_file(const std::string& text) {
-  if (!env_.write_text_file(names_.tmp, text)) {
-    report("Failed to write " + names_.tmp + "!\n");
-    return false;
+// Appends `pieces` to the (empty) temporary file, a few large writes at a
+// time.
+bool Run::write_pieces_to_temporary_file(const std::vector<std::string_view>& pieces) {
+  std::string buffer;
+  buffer.reserve(kOutputPieceBytes + 4096);
+  bool written = true;
+  for (size_t k = 0; k < pieces.size() && written; ++k) {
+    buffer += pieces[k];
+    if (buffer.size() >= kOutputPieceBytes || k + 1 == pieces.size()) {
+      written = env_.append_text_file(names_.tmp, buffer);
+      buffer.clear();
+    }
   }
-  return true;
+  if (!written) report("Failed to write " + names_.tmp + "!\n");
+  return written;
 }
 
 // The old backup goes, the .bbl becomes the backup and the temporary file
@@ -231,21 +240,19 @@ bool Run::sort_step(platform::FileText* text) {
     report(messages);
     return false;
   }
-  std::string sorted;
+  // The sorted text is written from the stretches of the .bbl it is made
+  // of, which spares the memory of a whole copy.
+  std::vector<std::string_view> pieces;
   size_t entry_count = 0;
-  const bool sorted_ok = sort_bibitems(settings_, pinyin ? &dictionary : nullptr, text->view(), &sorted,
-                                       &messages, &entry_count);
+  const bool sorted_ok = sort_bibitems_pieces(settings_, pinyin ? &dictionary : nullptr, text->view(),
+                                              &pieces, &messages, &entry_count);
   report(messages);
   if (!sorted_ok) return false;
   // With nothing to reorder the files stay as they are: a rewrite would
   // fold the line ends of the file a second time.
   if (entry_count == 0) return true;
-  if (!write_temporary_file(sorted) || !rotate_files()) return false;
-  // Reading folds CR LF, so only a text without CR LF reads back as it was
-  // written; one with (from CR CR LF in the .bbl) is read back from disk.
-  if (sorted.find("\r\n") == std::string::npos) {
-    text->hold(std::move(sorted));
-  } else if (!env_.read_file_text(names_.bbl, text)) {
+  if (!write_pieces_to_temporary_file(pieces) || !rotate_files()) return false;
+  if (!env_.read_file_text(names_.bbl, text)) {
     report("Failed to open " + names_.bbl + " for reading!\n");
     return false;
   }

@@ -179,6 +179,14 @@ TEST_F(RunTest, FileFailures) {
   EXPECT_EQ(run({"paper"}), 1);
   EXPECT_EQ(err_.str(), "Failed to write paper.bbl.tmp!\n");
   EXPECT_EQ(env_.files, (std::map<std::string, std::string>{{"paper.bbl", kBbl}}));
+
+  // The same for the sorted text.
+  env_ = MemoryEnv();
+  env_.files["paper.bbl"] = kBbl;
+  env_.full.insert("paper.bbl.tmp");
+  EXPECT_EQ(run({"-sort=bs", "paper"}), 1);
+  EXPECT_EQ(err_.str(), "Failed to write paper.bbl.tmp!\n");
+  EXPECT_EQ(env_.files, (std::map<std::string, std::string>{{"paper.bbl", kBbl}}));
 }
 
 TEST_F(RunTest, FailedFinalRenameKeepsTheResultInTheTemporaryFile) {

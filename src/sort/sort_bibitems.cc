@@ -591,11 +591,11 @@ class EntryLinker {
   std::vector<Link> prefix_links_;
 };
 
-void append_piece(std::string_view text, bool* pending_line_end, std::string* out) {
+void append_piece(std::string_view text, bool* pending_line_end, std::vector<std::string_view>* pieces) {
   if (text.empty()) return;
   // Never join the last line of the file, which has no line end, to another.
-  if (*pending_line_end) out->push_back('\n');
-  out->append(text);
+  if (*pending_line_end) pieces->push_back("\n");
+  pieces->push_back(text);
   *pending_line_end = text.back() != '\n';
 }
 
@@ -626,11 +626,11 @@ std::vector<uint32_t> link_bibitems(const EntryOrder& order, const BibEntryTable
   return EntryLinker(order, table, first, count).run();
 }
 
-bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
-                   std::string_view input, std::string* out, std::string* messages,
-                   size_t* entry_count) {
+bool sort_bibitems_pieces(const Settings& settings, const PinyinDictionary* dictionary,
+                          std::string_view input, std::vector<std::string_view>* pieces,
+                          std::string* messages, size_t* entry_count) {
   if (settings.sort_mode == SortMode::kNone && !settings.english_first) {
-    out->append(input);
+    if (!input.empty()) pieces->push_back(input);
     return true;
   }
   if (settings.sort_mode == SortMode::kPinyin && dictionary == nullptr) {
@@ -644,17 +644,29 @@ bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
   if (entry_count != nullptr) *entry_count = table.entries.size();
   // The same lines come out, with at most a line end added after each
   // piece that lacked one.
-  out->reserve(out->size() + input.size() + table.pieces.size() + table.entries.size());
+  pieces->reserve(pieces->size() + 2 * (table.pieces.size() + table.entries.size()));
   bool pending_line_end = false;
   for (const BibPiece& piece : table.pieces) {
     append_piece(input.substr(piece.text_begin, piece.text_end - piece.text_begin),
-                 &pending_line_end, out);
+                 &pending_line_end, pieces);
     if (piece.entry_count == 0) continue;
     for (uint32_t i : link_bibitems(order, table, piece.first_entry, piece.entry_count)) {
       const BibEntry& entry = table.entries[piece.first_entry + i];
-      append_piece(input.substr(entry.begin, entry.end - entry.begin), &pending_line_end, out);
+      append_piece(input.substr(entry.begin, entry.end - entry.begin), &pending_line_end, pieces);
     }
   }
+  return true;
+}
+
+bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
+                   std::string_view input, std::string* out, std::string* messages,
+                   size_t* entry_count) {
+  std::vector<std::string_view> pieces;
+  if (!sort_bibitems_pieces(settings, dictionary, input, &pieces, messages, entry_count)) return false;
+  size_t size = 0;
+  for (std::string_view piece : pieces) size += piece.size();
+  out->reserve(out->size() + size);
+  for (std::string_view piece : pieces) out->append(piece);
   return true;
 }
 

@@ -30,6 +30,14 @@ bool sort_bibitems(const Settings& settings, const PinyinDictionary* dictionary,
                    std::string_view input, std::string* out, std::string* messages,
                    size_t* entry_count = nullptr);
 
+// Sorts like sort_bibitems, but gives the rewritten text as the stretches
+// of `input` it is made of, in order (and a line end where one must be
+// added), appended to *pieces: the caller can write them out without a
+// copy of the whole text. They point into `input`.
+bool sort_bibitems_pieces(const Settings& settings, const PinyinDictionary* dictionary,
+                          std::string_view input, std::vector<std::string_view>* pieces,
+                          std::string* messages, size_t* entry_count = nullptr);
+
 // One entry: its lines, from its \bibitem line up to the next \bibitem,
 // environment end or environment start, or the end of the file.
 struct BibEntry {
