@@ -45,22 +45,42 @@ constexpr std::array<uint16_t, kGbkUnicodeCells> build_unicode_table() {
   return table;
 }
 
-constexpr std::array<std::string_view, kGbkCharacterCount> build_stroke_table() {
-  using namespace std::string_view_literals;
-  constexpr StrokeEntry entries[] = {
+using namespace std::string_view_literals;
+constexpr StrokeEntry kStrokeEntries[] = {
 #include "gbk_stroke_entries.inc"
-  };
-  std::array<std::string_view, kGbkCharacterCount> table{};
-  for (const StrokeEntry& entry : entries) {
+};
+
+constexpr std::size_t stroke_digit_count() {
+  std::size_t count = 0;
+  for (const StrokeEntry& entry : kStrokeEntries) count += entry.digits.size();
+  return count;
+}
+
+// Every stroke sequence back to back, and where each character's starts
+// and how long it is: offsets instead of pointers, so that loading the
+// program has no table of pointers to relocate and nothing to write.
+struct StrokeTable {
+  std::array<char, stroke_digit_count()> digits{};
+  std::array<uint32_t, kGbkCharacterCount> begin{};
+  std::array<uint8_t, kGbkCharacterCount> length{};
+};
+
+constexpr StrokeTable build_stroke_table() {
+  StrokeTable table;
+  std::size_t next = 0;
+  for (const StrokeEntry& entry : kStrokeEntries) {
     const int index = index_of(entry.gbk);
     if (index < 0) throw "gbk-strokes.txt: not a GBK code";
-    table[static_cast<std::size_t>(index)] = entry.digits;
+    if (entry.digits.size() > 255) throw "gbk-strokes.txt: a stroke sequence longer than 255";
+    table.begin[static_cast<std::size_t>(index)] = static_cast<uint32_t>(next);
+    table.length[static_cast<std::size_t>(index)] = static_cast<uint8_t>(entry.digits.size());
+    for (const char digit : entry.digits) table.digits[next++] = digit;
   }
   return table;
 }
 
 constexpr std::array<uint16_t, kGbkUnicodeCells> kUnicodeTable = build_unicode_table();
-constexpr std::array<std::string_view, kGbkCharacterCount> kStrokeTable = build_stroke_table();
+constexpr StrokeTable kStrokeTable = build_stroke_table();
 
 }  // namespace
 
@@ -71,7 +91,8 @@ uint16_t gbk_to_unicode(int cell) {
 
 std::string_view stroke_sequence(int index) {
   if (index < 0 || index >= kGbkCharacterCount) return {};
-  return kStrokeTable[static_cast<std::size_t>(index)];
+  const auto at = static_cast<std::size_t>(index);
+  return {kStrokeTable.digits.data() + kStrokeTable.begin[at], kStrokeTable.length[at]};
 }
 
 }  // namespace tolvar
