@@ -31,3 +31,8 @@ generate_entries("${DATA_DIR}/gbk-unicode.txt" "${OUTPUT_DIR}/gbk_unicode_entrie
 generate_entries("${DATA_DIR}/gbk-strokes.txt" "${OUTPUT_DIR}/gbk_stroke_entries.inc"
   "([0-9A-F][0-9A-F][0-9A-F][0-9A-F])\t([1-5]+)\n"
   "{0x\\1, \"\\2\"sv},\n" "{}0-9A-Fsvx, \"\n")
+# The same sequences again as one string literal, in the same order: the
+# table keeps offsets into it rather than a pointer for each character.
+generate_entries("${DATA_DIR}/gbk-strokes.txt" "${OUTPUT_DIR}/gbk_stroke_digits.inc"
+  "([0-9A-F][0-9A-F][0-9A-F][0-9A-F])\t([1-5]+)\n"
+  "\"\\2\"\n" "1-5\"\n")

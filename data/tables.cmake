@@ -2,7 +2,8 @@
 set(TOLVAR_GENERATED_DIR ${CMAKE_CURRENT_BINARY_DIR}/generated)
 set(TOLVAR_TABLE_ENTRIES
   ${TOLVAR_GENERATED_DIR}/gbk_unicode_entries.inc
-  ${TOLVAR_GENERATED_DIR}/gbk_stroke_entries.inc)
+  ${TOLVAR_GENERATED_DIR}/gbk_stroke_entries.inc
+  ${TOLVAR_GENERATED_DIR}/gbk_stroke_digits.inc)
 add_custom_command(
   OUTPUT ${TOLVAR_TABLE_ENTRIES}
   COMMAND ${CMAKE_COMMAND} -DDATA_DIR=${CMAKE_CURRENT_LIST_DIR} -DOUTPUT_DIR=${TOLVAR_GENERATED_DIR}

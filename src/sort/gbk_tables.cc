@@ -50,17 +50,15 @@ constexpr StrokeEntry kStrokeEntries[] = {
 #include "gbk_stroke_entries.inc"
 };
 
-constexpr std::size_t stroke_digit_count() {
-  std::size_t count = 0;
-  for (const StrokeEntry& entry : kStrokeEntries) count += entry.digits.size();
-  return count;
-}
+// The same sequences back to back, in the order of the entries.
+constexpr char kStrokeDigits[] =
+#include "gbk_stroke_digits.inc"
+    ;
 
-// Every stroke sequence back to back, and where each character's starts
-// and how long it is: offsets instead of pointers, so that loading the
-// program has no table of pointers to relocate and nothing to write.
+// Where each character's sequence starts in kStrokeDigits and how long it
+// is: offsets instead of pointers, so that loading the program has no
+// table of pointers to relocate.
 struct StrokeTable {
-  std::array<char, stroke_digit_count()> digits{};
   std::array<uint32_t, kGbkCharacterCount> begin{};
   std::array<uint8_t, kGbkCharacterCount> length{};
 };
@@ -71,11 +69,17 @@ constexpr StrokeTable build_stroke_table() {
   for (const StrokeEntry& entry : kStrokeEntries) {
     const int index = index_of(entry.gbk);
     if (index < 0) throw "gbk-strokes.txt: not a GBK code";
-    if (entry.digits.size() > 255) throw "gbk-strokes.txt: a stroke sequence longer than 255";
+    const std::size_t length = entry.digits.size();
+    if (length == 0 || length > 255) throw "gbk-strokes.txt: a stroke sequence of a length not provided for";
+    if (next + length >= sizeof(kStrokeDigits) || kStrokeDigits[next] != entry.digits.front() ||
+        kStrokeDigits[next + length - 1] != entry.digits.back()) {
+      throw "the stroke digits do not follow the stroke entries";
+    }
     table.begin[static_cast<std::size_t>(index)] = static_cast<uint32_t>(next);
-    table.length[static_cast<std::size_t>(index)] = static_cast<uint8_t>(entry.digits.size());
-    for (const char digit : entry.digits) table.digits[next++] = digit;
+    table.length[static_cast<std::size_t>(index)] = static_cast<uint8_t>(length);
+    next += length;
   }
+  if (next + 1 != sizeof(kStrokeDigits)) throw "the stroke digits do not follow the stroke entries";
   return table;
 }
 
@@ -92,7 +96,7 @@ uint16_t gbk_to_unicode(int cell) {
 std::string_view stroke_sequence(int index) {
   if (index < 0 || index >= kGbkCharacterCount) return {};
   const auto at = static_cast<std::size_t>(index);
-  return {kStrokeTable.digits.data() + kStrokeTable.begin[at], kStrokeTable.length[at]};
+  return {kStrokeDigits + kStrokeTable.begin[at], kStrokeTable.length[at]};
 }
 
 }  // namespace tolvar
