@@ -42,5 +42,10 @@ for exe in build-windows/tolvar.exe build-windows/tolvar_tests.exe; do
   fi
 done
 
+# The wineserver of the tests may still be shutting down, and a program
+# started meanwhile can fail without a word: wait for it to end, then keep
+# one server up for the whole comparison.
+wineserver --wait
+wineserver -p
 bash tests/windows/compare-builds.sh "$native" build-windows/tolvar.exe
 step "builds compared"

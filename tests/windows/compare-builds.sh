@@ -57,6 +57,15 @@ for input in "$scratch"/inputs/*.bbl; do
         (cd "$dir" && PATH=/usr/bin:/bin "$native" $options paper >stdout 2>stderr; echo $? >code) || true
       else
         (cd "$dir" && wine "$windows" $options paper >stdout 2>stderr; echo $? >code) || true
+        # Now and then wine fails to start a program at all: it ends
+        # without a word and the input untouched. That run is made again,
+        # once, and said so.
+        if [ "$(cat "$dir/code")" != 0 ] && [ ! -s "$dir/stdout" ] && [ ! -s "$dir/stderr" ] &&
+          cmp -s "$input" "$dir/paper.bbl" && [ "$(cat "$scratch/native/code")" = 0 ]; then
+          echo "again $name: wine ended with $(cat "$dir/code") and nothing written"
+          cp "$input" "$dir/paper.bbl"
+          (cd "$dir" && wine "$windows" $options paper >stdout 2>stderr; echo $? >code) || true
+        fi
       fi
     done
     differences=""
