@@ -11,8 +11,8 @@
 
 #include "convert/cjk_output.h"
 #include "convert/convert.h"
-#include "sort/char_model.h"
-#include "run/settings.h"
+#include "shared/char_model.h"
+#include "shared/settings.h"
 
 int main(int argc, char** argv) {
   const bool utf8 = argc == 4 && std::string_view(argv[3]) == "utf8";

@@ -16,7 +16,7 @@ cmake -DDATA_DIR="$root/data" -DOUTPUT_DIR="$work/generated" -P "$root/data/gene
 ${CXX:-g++} -std=c++20 -O2 -DNDEBUG -I"$root/src" -I"$work/generated" "$root/bench/convert_bench.cc" \
   "$root/src/convert/author_list.cc" "$root/src/convert/cjk_output.cc" \
   "$root/src/convert/convert.cc" "$root/src/convert/tex_reader.cc" \
-  "$root/src/sort/char_model.cc" "$root/src/sort/gbk_tables.cc" -o "$work/convert_bench"
+  "$root/src/shared/char_model.cc" "$root/src/shared/gbk_tables.cc" -o "$work/convert_bench"
 python3 "$root/bench/make_bbl.py" "$work/in.bbl" "$megabytes"
 
 now() { date +%s.%N; }

@@ -1,5 +1,5 @@
 # Turns data/gbk-unicode.txt and data/gbk-strokes.txt into the C++ entry
-# lists that src/sort/gbk_tables.cc compiles into its tables.
+# lists that src/shared/gbk_tables.cc compiles into its tables.
 # Run by the build as: cmake -DDATA_DIR=... -DOUTPUT_DIR=... -P generate_tables.cmake
 # It runs on the build host, so it works when cross-compiling too.
 

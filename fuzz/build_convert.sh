@@ -16,7 +16,7 @@ clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
   "$root/src/convert/cjk_output.cc" \
   "$root/src/convert/convert.cc" \
   "$root/src/convert/tex_reader.cc" \
-  "$root/src/sort/char_model.cc" \
-  "$root/src/sort/gbk_tables.cc" \
+  "$root/src/shared/char_model.cc" \
+  "$root/src/shared/gbk_tables.cc" \
   -o "$out/convert_fuzz"
 echo "built $out/convert_fuzz"

@@ -8,7 +8,7 @@
 #include "convert/cjk_output.h"
 #include "convert/convert.h"
 #include "convert/convert_state.h"
-#include "run/settings.h"
+#include "shared/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "sort/compare_keys.h"
-#include "sort/gbk_tables.h"
-#include "sort/pinyin_dictionary.h"
+#include "shared/gbk_tables.h"
+#include "shared/pinyin_dictionary.h"
 #include "sort/sort_key.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "sort/compare_keys.h"
-#include "sort/gbk_tables.h"
-#include "sort/pinyin_dictionary.h"
+#include "shared/gbk_tables.h"
+#include "shared/pinyin_dictionary.h"
 #include "sort/sort_bibitems.h"
 #include "sort/sort_key.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "run/settings.h"
+#include "shared/settings.h"
 #include "tests/temp_dir.h"
 #include "tests/gbk_test_strings.h"
 #include "tests/worked_example.h"

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "run/options.h"
-#include "run/settings.h"
+#include "shared/settings.h"
 #include "tests/temp_dir.h"
 
 namespace tolvar {

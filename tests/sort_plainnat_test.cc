@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "sort/pinyin_dictionary.h"
+#include "shared/pinyin_dictionary.h"
 #include "sort/sort_bibitems.h"
 
 namespace tolvar {

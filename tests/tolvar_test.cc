@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "run/settings.h"
+#include "shared/settings.h"
 #include "tests/temp_dir.h"
 
 namespace tolvar {

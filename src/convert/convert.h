@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/settings.h"
+#include "shared/settings.h"
 
 namespace tolvar {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/settings.h"
+#include "shared/settings.h"
 
 namespace tolvar {
 

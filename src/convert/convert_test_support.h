@@ -10,7 +10,7 @@
 
 #include "convert/cjk_output.h"
 #include "convert/convert_state.h"
-#include "run/settings.h"
+#include "shared/settings.h"
 
 namespace tolvar {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "run/data_file.h"
-#include "run/env.h"
+#include "shared/data_file.h"
+#include "shared/env.h"
 #include "run/run.h"
 
 int main(int argc, char** argv) {

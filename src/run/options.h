@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "run/settings.h"
+#include "shared/settings.h"
 
 namespace tolvar {
 

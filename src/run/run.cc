@@ -8,9 +8,9 @@
 #include "convert/convert.h"
 #include "run/file_names.h"
 #include "run/options.h"
-#include "run/settings.h"
-#include "sort/char_model.h"
-#include "sort/pinyin_dictionary.h"
+#include "shared/settings.h"
+#include "shared/char_model.h"
+#include "shared/pinyin_dictionary.h"
 #include "sort/sort_bibitems.h"
 
 namespace tolvar {

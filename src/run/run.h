@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "run/data_file.h"
-#include "run/env.h"
+#include "shared/data_file.h"
+#include "shared/env.h"
 
 namespace tolvar {
 

@@ -5,9 +5,9 @@
 
 #include <sstream>
 
-#include "run/memory_env.h"
+#include "shared/memory_env.h"
 #include "run/options.h"
-#include "run/settings.h"
+#include "shared/settings.h"
 #include "tests/temp_dir.h"
 
 namespace tolvar {

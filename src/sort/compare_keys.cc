@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sort/gbk_tables.h"
+#include "shared/gbk_tables.h"
 #include "sort/sort_key.h"
 
 namespace tolvar {

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "run/settings.h"
-#include "sort/char_model.h"
+#include "shared/settings.h"
+#include "shared/char_model.h"
 
 namespace tolvar {
 

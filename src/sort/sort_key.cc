@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "sort/gbk_tables.h"
-#include "sort/pinyin_dictionary.h"
+#include "shared/gbk_tables.h"
+#include "shared/pinyin_dictionary.h"
 
 namespace tolvar {
 namespace {

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "run/settings.h"
-#include "sort/char_model.h"
+#include "shared/settings.h"
+#include "shared/char_model.h"
 
 namespace tolvar {
 

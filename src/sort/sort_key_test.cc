@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "sort/gbk_tables.h"
-#include "sort/pinyin_dictionary.h"
+#include "shared/gbk_tables.h"
+#include "shared/pinyin_dictionary.h"
 
 // GBK characters used below.
 #define ZHANG "\xD5\xC5"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "sort/char_model.h"
-#include "sort/pinyin_dictionary.h"
+#include "shared/char_model.h"
+#include "shared/pinyin_dictionary.h"
 #include "sort/sort_bibitems.h"
 #include "sort/sort_key.h"
 

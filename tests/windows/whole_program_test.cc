@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "run/settings.h"
+#include "shared/settings.h"
 #include "tests/temp_dir.h"
 
 namespace tolvar {

@@ -2,13 +2,13 @@
 // derived from them, and the run flags. Filled from the built-in defaults,
 // then tolvar.cfg, then the command line; read-only once the run starts
 // its passes.
-#ifndef TOLVAR_RUN_SETTINGS_H_
-#define TOLVAR_RUN_SETTINGS_H_
+#ifndef TOLVAR_SHARED_SETTINGS_H_
+#define TOLVAR_SHARED_SETTINGS_H_
 
 #include <string>
 #include <string_view>
 
-#include "sort/char_model.h"
+#include "shared/char_model.h"
 
 namespace tolvar {
 
@@ -87,4 +87,4 @@ void finish_keyword_strings(Settings* settings, std::string* messages);
 
 }  // namespace tolvar
 
-#endif  // TOLVAR_RUN_SETTINGS_H_
+#endif  // TOLVAR_SHARED_SETTINGS_H_

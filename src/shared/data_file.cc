@@ -1,4 +1,4 @@
-#include "run/data_file.h"
+#include "shared/data_file.h"
 
 #include "platform/platform.h"
 

@@ -1,7 +1,7 @@
 // The operating-system services a run uses, behind one small interface so
 // that the run can be tested in memory, failures included.
-#ifndef TOLVAR_RUN_ENV_H_
-#define TOLVAR_RUN_ENV_H_
+#ifndef TOLVAR_SHARED_ENV_H_
+#define TOLVAR_SHARED_ENV_H_
 
 #include <string>
 #include <string_view>
@@ -56,4 +56,4 @@ Env& real_env();
 
 }  // namespace tolvar
 
-#endif  // TOLVAR_RUN_ENV_H_
+#endif  // TOLVAR_SHARED_ENV_H_

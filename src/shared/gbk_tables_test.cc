@@ -1,4 +1,4 @@
-#include "sort/gbk_tables.h"
+#include "shared/gbk_tables.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The data file search, used for tolvar.cfg and GBK2py.inf.
-#ifndef TOLVAR_RUN_DATA_FILE_H_
-#define TOLVAR_RUN_DATA_FILE_H_
+#ifndef TOLVAR_SHARED_DATA_FILE_H_
+#define TOLVAR_SHARED_DATA_FILE_H_
 
 #include <optional>
 #include <string>
@@ -31,4 +31,4 @@ std::optional<std::string> find_data_file(std::string_view name, const SearchPla
 
 }  // namespace tolvar
 
-#endif  // TOLVAR_RUN_DATA_FILE_H_
+#endif  // TOLVAR_SHARED_DATA_FILE_H_

@@ -1,4 +1,4 @@
-#include "sort/pinyin_dictionary.h"
+#include "shared/pinyin_dictionary.h"
 
 #include <climits>
 #include <new>
@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "platform/platform.h"
-#include "run/data_file.h"
-#include "sort/gbk_tables.h"
+#include "shared/data_file.h"
+#include "shared/gbk_tables.h"
 
 namespace tolvar {
 namespace {

@@ -1,7 +1,7 @@
 // An Env that keeps its files in memory, for tests: failures of the file
 // system and of starting a program can be arranged at will.
-#ifndef TOLVAR_RUN_MEMORY_ENV_H_
-#define TOLVAR_RUN_MEMORY_ENV_H_
+#ifndef TOLVAR_SHARED_MEMORY_ENV_H_
+#define TOLVAR_SHARED_MEMORY_ENV_H_
 
 #include <functional>
 #include <map>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "run/env.h"
+#include "shared/env.h"
 
 namespace tolvar {
 
@@ -40,4 +40,4 @@ class MemoryEnv : public Env {
 
 }  // namespace tolvar
 
-#endif  // TOLVAR_RUN_MEMORY_ENV_H_
+#endif  // TOLVAR_SHARED_MEMORY_ENV_H_

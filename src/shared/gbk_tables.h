@@ -1,7 +1,7 @@
 // GBK code tables, compiled into the program: the GBK index, the GBK to
 // Unicode table and the stroke-sequence table.
-#ifndef TOLVAR_SORT_GBK_TABLES_H_
-#define TOLVAR_SORT_GBK_TABLES_H_
+#ifndef TOLVAR_SHARED_GBK_TABLES_H_
+#define TOLVAR_SHARED_GBK_TABLES_H_
 
 #include <cstdint>
 #include <string_view>
@@ -29,4 +29,4 @@ std::string_view stroke_sequence(int index);
 
 }  // namespace tolvar
 
-#endif  // TOLVAR_SORT_GBK_TABLES_H_
+#endif  // TOLVAR_SHARED_GBK_TABLES_H_

@@ -1,7 +1,7 @@
 // The pinyin dictionary GBK2py.inf: readings of every GBK character and
 // the compound surnames.
-#ifndef TOLVAR_SORT_PINYIN_DICTIONARY_H_
-#define TOLVAR_SORT_PINYIN_DICTIONARY_H_
+#ifndef TOLVAR_SHARED_PINYIN_DICTIONARY_H_
+#define TOLVAR_SHARED_PINYIN_DICTIONARY_H_
 
 #include <string>
 #include <string_view>
@@ -48,4 +48,4 @@ int load_pinyin_dictionary(const SearchPlaces& places, PinyinDictionary* diction
 
 }  // namespace tolvar
 
-#endif  // TOLVAR_SORT_PINYIN_DICTIONARY_H_
+#endif  // TOLVAR_SHARED_PINYIN_DICTIONARY_H_

@@ -1,4 +1,4 @@
-#include "run/memory_env.h"
+#include "shared/memory_env.h"
 
 namespace tolvar {
 

@@ -1,9 +1,9 @@
-#include "sort/char_model.h"
+#include "shared/char_model.h"
 
 #include <cstring>
 #include <vector>
 
-#include "sort/gbk_tables.h"
+#include "shared/gbk_tables.h"
 
 namespace tolvar {
 namespace {

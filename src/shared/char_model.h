@@ -3,8 +3,8 @@
 // long a character is and whether it is Chinese; the sort step also asks
 // for its code point and its GBK code, through which the pinyin and stroke
 // tables are reached.
-#ifndef TOLVAR_SORT_CHAR_MODEL_H_
-#define TOLVAR_SORT_CHAR_MODEL_H_
+#ifndef TOLVAR_SHARED_CHAR_MODEL_H_
+#define TOLVAR_SHARED_CHAR_MODEL_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -111,4 +111,4 @@ std::string gbk_to_utf8(std::string_view text);
 
 }  // namespace tolvar
 
-#endif  // TOLVAR_SORT_CHAR_MODEL_H_
+#endif  // TOLVAR_SHARED_CHAR_MODEL_H_

@@ -1,4 +1,4 @@
-#include "run/settings.h"
+#include "shared/settings.h"
 
 namespace tolvar {
 

@@ -1,4 +1,4 @@
-#include "run/env.h"
+#include "shared/env.h"
 
 #include "platform/platform.h"
 
