@@ -80,15 +80,30 @@ std::string delimited(char delimiter, const std::string& value) {
   return '{' + value + '}';
 }
 
-// The new field, laid out as the entry's first field, with what stood
-// between the citation key's comma and that field after it.
+bool is_white(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
+
+// What goes between the new field and the first field: the line end and
+// indentation before the first field, or the blanks before it when it is
+// on the citation key's line (a comment there is not copied).
+std::string_view line_start_of(std::string_view before) {
+  const size_t line_end = before.rfind('\n');
+  if (line_end == std::string_view::npos) return is_white(before) ? before : " ";
+  size_t start = line_end;
+  if (start > 0 && before[start - 1] == '\r') --start;
+  const std::string_view indented = before.substr(start);
+  return is_white(indented) ? indented : "\n";
+}
+
+// The new field, laid out as the entry's first field, followed by the line
+// start that field has.
 std::string new_field_text(std::string_view text, const BibEntry& entry, const std::string& field,
                            const std::string& value) {
   const BibField& first = entry.fields.front();
   const std::string_view gap = text.substr(first.name_span.end, first.equals_at - first.name_span.end);
   std::string_view after_equals = text.substr(first.equals_at + 1, first.value_span.begin - first.equals_at - 1);
   if (after_equals.find_first_of("\r\n") != std::string_view::npos) after_equals = " ";
-  const std::string_view before = text.substr(entry.after_key_comma, first.name_span.begin - entry.after_key_comma);
+  const std::string_view before =
+      line_start_of(text.substr(entry.after_key_comma, first.name_span.begin - entry.after_key_comma));
   std::string out = field;
   out += gap_before_equals(gap, first.name.size(), field.size());
   out += '=';

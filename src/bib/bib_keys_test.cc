@@ -67,6 +67,8 @@ TEST(BibKeys, NewFieldFollowsTheEntrysLayout) {
        "@Book{z,\r\n\tkey\t= \"zhang1 san1\",\r\n\tAUTHOR\t= \"" ZHANGSAN "\",\r\n}\r\n"},
       {"title first", "@book{z,\n  title = {T},\n  author = {" ZHANGSAN "},\n}",
        "@book{z,\n  key = {zhang1 san1},\n  title = {T},\n  author = {" ZHANGSAN "},\n}"},
+      {"a comment before the first field", "@book{z, % mine\r\n  author = {" ZHANGSAN "}}",
+       "@book{z, % mine\r\n  key = {zhang1 san1},\r\n  author = {" ZHANGSAN "}}"},
       {"parentheses", "@book(z, author = {" ZHANGSAN "})", "@book(z, key = {zhang1 san1}, author = {" ZHANGSAN "})"},
       {"an undefined macro is no name", "@book{z, author = zs}", "@book{z, author = zs}"},
       {"surname reading, two names", "@book{z, author = {" ZENGGUO " and " LISAN "}}",
