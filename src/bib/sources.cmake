@@ -11,7 +11,8 @@ list(APPEND TOLVAR_TEST_SOURCES
   src/bib/bib_file_test.cc
   src/bib/bib_key_test.cc
   src/bib/bib_keys_test.cc
+  src/bib/bib_run_test.cc
 )
 # The key tests read the shipped GBK2py.inf.
-set_property(SOURCE src/bib/bib_key_test.cc APPEND PROPERTY
+set_property(SOURCE src/bib/bib_key_test.cc src/bib/bib_run_test.cc APPEND PROPERTY
   COMPILE_DEFINITIONS TOLVAR_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
