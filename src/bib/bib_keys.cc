@@ -129,6 +129,12 @@ void add_bib_keys(const BibKeyContext& context, const BibKeysOptions& options, s
                  (problem.entry.empty() ? "" : " in entry " + problem.entry) + "; left as it stands\n";
   }
   const bool name_list = equals_folded(options.field, "sortname");
+  // The standard biblatex styles read sortname and sortkey with no regard
+  // to language: a first word puts the Chinese entries before the others
+  // ("0", before every letter) or after them ("zzzz"), as the sort step
+  // does. The styles that sort by key group the languages themselves.
+  const bool grouped = name_list || equals_folded(options.field, "sortkey");
+  const std::string group_word = options.english_first ? "zzzz " : "0 ";
   std::vector<BibEdit> edits;
   for (const BibEntry& entry : file.entries) {
     const BibField* names_field = name_field(entry);
@@ -138,7 +144,8 @@ void add_bib_keys(const BibKeyContext& context, const BibKeysOptions& options, s
     std::string syllables;
     const std::string key = names_key(context, names, &syllables);
     if (key.empty()) continue;
-    const std::string value = name_list ? names_sortname(context, names) : key;
+    std::string value = name_list ? names_sortname(context, names) : key;
+    if (grouped) value.insert(name_list ? 1 : 0, group_word);
     const BibField* existing = entry.field(options.field);
     if (existing == nullptr) {
       edits.push_back({entry.fields.front().name_span.begin, entry.fields.front().name_span.begin,

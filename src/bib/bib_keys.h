@@ -16,6 +16,10 @@ namespace tolvar {
 struct BibKeysOptions {
   std::string field = "key";  // the field written; "sortname" is written as a name list
   bool replace = false;       // replace a field of that name that is there already
+  // For sortname and sortkey, which the standard biblatex styles read with
+  // no regard to language: the Chinese entries go after the others
+  // instead of before them.
+  bool english_first = false;
 };
 
 struct BibKeysResult {

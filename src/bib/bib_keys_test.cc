@@ -112,11 +112,26 @@ TEST(BibKeys, AFieldThereAlreadyIsKeptOrReplaced) {
   EXPECT_FALSE(again.result.changed);
 }
 
-TEST(BibKeys, SortnameIsANameList) {
-  BibKeysOptions options;
-  options.field = "sortname";
-  EXPECT_EQ(key_text("@book{z, author = {" ZHANGSAN " and " LISAN "}}", options).text,
-            "@book{z, sortname = {{zhang1 san1} and {li3 san1}}, author = {" ZHANGSAN " and " LISAN "}}");
+TEST(BibKeys, SortnameAndSortkeyPutTheChineseEntriesFirstOrLast) {
+  struct Case {
+    const char* field;
+    bool english_first;
+    std::string value;
+  } cases[] = {
+      {"sortname", false, "{{0 zhang1 san1} and {li3 san1}}"},
+      {"sortname", true, "{{zzzz zhang1 san1} and {li3 san1}}"},
+      {"sortkey", false, "{0 zhang1 san1 0 li3 san1}"},
+      {"SortKey", true, "{zzzz zhang1 san1 0 li3 san1}"},
+      {"key", true, "{zhang1 san1 0 li3 san1}"},
+  };
+  for (const Case& c : cases) {
+    BibKeysOptions options;
+    options.field = c.field;
+    options.english_first = c.english_first;
+    EXPECT_EQ(key_text("@book{z, author = {" ZHANGSAN " and " LISAN "}}", options).text,
+              std::string("@book{z, ") + c.field + " = " + c.value + ", author = {" ZHANGSAN " and " LISAN "}}")
+        << c.field << c.english_first;
+  }
 }
 
 TEST(BibKeys, WhatCannotBeReadIsLeftAndTheRestKeyed) {

@@ -185,6 +185,7 @@ bool KeysRun::key_file(const std::string& path) {
   BibKeysOptions options;
   options.field = settings_.key_field;
   options.replace = settings_.replace_keys;
+  options.english_first = settings_.english_first;
   BibKeysResult result;
   std::string messages;
   add_bib_keys(context_, options, bytes, path, &result, &messages);
