@@ -52,6 +52,13 @@ if(Python3_Interpreter_FOUND AND NOT WIN32)
             $<TARGET_FILE:tolvar> ${CMAKE_SOURCE_DIR}/README.md xelatex)
   set_tests_properties(e2e.latexmk-xelatex PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
 
+  # Every recipe block of the guides (README.md, README.zh-CN.md), run with
+  # the real latexmk, bibtex, biber and engines; the guides' blocks must agree.
+  add_test(NAME e2e.guide-recipes
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/guide_recipes_test.py
+            $<TARGET_FILE:tolvar> ${CMAKE_SOURCE_DIR})
+  set_tests_properties(e2e.guide-recipes PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 1200 LABELS e2e)
+
   # Install into a temporary prefix and run the installed program from
   # another folder; also checks --version, the banner and the manual page.
   add_test(NAME install
