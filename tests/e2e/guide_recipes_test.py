@@ -80,18 +80,14 @@ class Folder:
         docs.check(self.kind, self.path)
 
 
-def run_latexmk(tolvar, folder, kind, rc, args):
-    f = Folder(tolvar, folder, kind)
-    with open(os.path.join(folder, "latexmkrc"), "w", encoding="utf-8") as out:
-        out.write(rc)
-    f.run(["latexmk", "-norc", "-r", "latexmkrc", *args, "-interaction=nonstopmode",
-           docs.BASE], "latexmk")
-    f.check()
-
-
-def latexmk_recipe(kind, args):
+def latexmk_recipe(kind, args, check=None):
     def run(tolvar, folder, block, guide):
-        run_latexmk(tolvar, folder, kind, block, args)
+        f = Folder(tolvar, folder, kind)
+        with open(os.path.join(folder, "latexmkrc"), "w", encoding="utf-8") as out:
+            out.write(block)
+        f.run(["latexmk", "-norc", "-r", "latexmkrc", *args, "-interaction=nonstopmode",
+               docs.BASE], "latexmk")
+        (check or Folder.check)(f)
     return run
 
 
@@ -99,7 +95,7 @@ def sh_recipe(kind, preamble=docs.BIBLATEX_PREAMBLE, check=None):
     def run(tolvar, folder, block, guide):
         f = Folder(tolvar, folder, kind, preamble)
         f.run(["sh", "-e", "-c", block], "the commands")
-        (check or (lambda f: f.check()))(f)
+        (check or Folder.check)(f)
     return run
 
 
@@ -314,6 +310,7 @@ RUNNERS = {
     "commands-xelatex-bibtex": sh_recipe("utf8"),
     "commands-biber": sh_recipe("biber"),
     "keys-gbt7714-bibtex": sh_recipe("utf8", check=lambda f: check_keyed_gbt7714(f)),
+    "latexmk-gbt7714-keys": latexmk_recipe("utf8", [], check=lambda f: check_keyed_gbt7714(f)),
     "keys-gb7714-2015-biber": biblatex_preamble_recipe,
     "keys-biblatex-sortname": sh_recipe(
         "biber", r"\usepackage[backend=biber,style=authoryear]{biblatex}" "\n"
@@ -328,6 +325,7 @@ NEEDS = {
     "texstudio-biber-build-chain": ["biber"],
     "commands-pdflatex": ["gbk"], "commands-xelatex-bibtex": ["utf8"],
     "commands-biber": ["biber"], "keys-gbt7714-bibtex": ["utf8"],
+    "latexmk-gbt7714-keys": ["utf8", "latexmk", "perl"],
     "keys-gb7714-2015-biber": ["biber"], "keys-biblatex-sortname": ["biber"],
 }
 
