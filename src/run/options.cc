@@ -109,6 +109,16 @@ CommandLine parse_command_line(const std::vector<std::string>& args, Settings* s
       settings->encoding = Encoding::kUtf8;
     } else if (equals_nocase(arg, "-english-first")) {
       settings->english_first = true;
+    } else if (equals_nocase(arg, "-keys")) {
+      settings->keys = true;
+      settings->keys_mode = SortMode::kPinyin;
+    } else if (starts_with_nocase(arg, "-keys=")) {
+      settings->keys = true;
+      settings->keys_mode = sort_mode_from_value(std::string_view(arg).substr(6));
+    } else if (starts_with_nocase(arg, "-keyfield=")) {
+      settings->key_field = arg.substr(10);
+    } else if (equals_nocase(arg, "-replace-keys")) {
+      settings->replace_keys = true;
     } else if (equals_nocase(arg, "-dispcjk")) {
       result.action = CommandAction::kShowCjk;
       return result;
@@ -180,6 +190,12 @@ std::string help_text() {
          "\t\t\t Chinese keywords and sorting in UTF-8, labels kept as they are\n"
          "\t-english-first\t put the entries whose author is not Chinese before\n"
          "\t\t\t the Chinese ones (with or without -sort)\n"
+         "\t-keys\t\t write pinyin sort keys into FILE.bib, or into the .bib\n"
+         "\t\t\t files of a document (from its .bcf or .aux), for biber\n"
+         "\t\t\t and BibTeX styles that sort by a key field\n"
+         "\t-keys=MODE\t the same in the order MODE: py, bs, bhs or uni as for -sort=\n"
+         "\t-keyfield=NAME\t the field written (default key; sortname as a name list)\n"
+         "\t-replace-keys\t replace the key fields that are there already\n"
          "\t--help\t\t display this text\n"
          "\t--version\t display the version line\n";
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bib/bib_run.h"
 #include "convert/convert.h"
 #include "run/file_names.h"
 #include "run/options.h"
@@ -16,21 +17,6 @@
 namespace tolvar {
 
 namespace {
-
-// Whether a .bbl given to a GBK run is really UTF-8: all of it well-formed
-// UTF-8, with at least one Chinese character. (GBK text with Chinese in it
-// is almost never well-formed UTF-8.)
-bool looks_like_utf8(std::string_view text) {
-  if (!is_valid_utf8(text)) return false;
-  const CharModel utf8(Encoding::kUtf8);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  for (size_t at = 0; at < text.size();) {
-    const size_t length = utf8.char_length(text, at);
-    if (length > 1 && utf8.is_chinese(bytes + at, length)) return true;
-    at += length;
-  }
-  return false;
-}
 
 class Run {
  public:
@@ -111,6 +97,7 @@ int Run::execute(const std::vector<std::string>& args) {
     return 1;
   }
   progress(banner());
+  if (settings_.keys) return run_bib_keys(settings_, *command_line.file_name, places_, env_, out_, err_);
   names_ = derive_file_names(*command_line.file_name);
   int code;
   try {

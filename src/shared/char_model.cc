@@ -96,4 +96,16 @@ std::string gbk_to_utf8(std::string_view text) {
   return out;
 }
 
+bool looks_like_utf8(std::string_view text) {
+  if (!is_valid_utf8(text)) return false;
+  const CharModel utf8(Encoding::kUtf8);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = utf8.char_length(text, at);
+    if (length > 1 && utf8.is_chinese(bytes + at, length)) return true;
+    at += length;
+  }
+  return false;
+}
+
 }  // namespace tolvar

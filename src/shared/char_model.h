@@ -105,6 +105,11 @@ void append_utf8(char32_t c, std::string* out);
 // True when all of `text` is well-formed UTF-8.
 bool is_valid_utf8(std::string_view text);
 
+// Whether text given to a GBK run is really UTF-8: all of it well-formed
+// UTF-8, with at least one Chinese character. (GBK text with Chinese in it
+// is almost never well-formed UTF-8.)
+bool looks_like_utf8(std::string_view text);
+
 // Converts GBK text to UTF-8. A byte or pair without a Unicode mapping is
 // copied as it stands.
 std::string gbk_to_utf8(std::string_view text);

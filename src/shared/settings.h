@@ -55,6 +55,12 @@ struct Settings {
   SortMode sort_mode = SortMode::kNone;
   Encoding encoding = Encoding::kGbk;  // -utf8 sets kUtf8
   bool english_first = false;          // -english-first
+  // The sort keys of .bib files: -keys (pinyin) or -keys=MODE makes the run
+  // key the .bib files instead of fixing a .bbl.
+  bool keys = false;
+  SortMode keys_mode = SortMode::kPinyin;
+  std::string key_field = "key";  // -keyfield=NAME
+  bool replace_keys = false;      // -replace-keys
 };
 
 // Rewrites every run of one or more blanks as a single '~' (GBK trail

@@ -6,6 +6,7 @@ list(APPEND TOLVAR_SOURCES
   src/shared/data_file.cc
   src/shared/env.cc
   src/shared/gbk_tables.cc
+  src/shared/name_reading.cc
   src/shared/pinyin_dictionary.cc
   src/shared/settings.cc
 )

@@ -4,24 +4,14 @@
 #include <cstdint>
 
 #include "shared/gbk_tables.h"
+#include "shared/name_reading.h"
 #include "shared/pinyin_dictionary.h"
 
 namespace tolvar {
 namespace {
 
-constexpr std::string_view kPinyinMacro = "\\pinyin{";
-
 const unsigned char* bytes_at(std::string_view text, size_t i) {
   return reinterpret_cast<const unsigned char*>(text.data() + i);
-}
-
-// Bytes of the Chinese character that starts at `i`, 0 when none does.
-// Most bytes of an author line are ASCII, which starts no multi-byte
-// character in either encoding; they are let go before the model is asked.
-inline size_t chinese_at(const CharModel& model, std::string_view text, size_t i) {
-  if (i + 1 >= text.size() || static_cast<unsigned char>(text[i]) < 0x80) return 0;
-  const size_t length = model.char_length(text, i);
-  return length > 1 && model.is_chinese(bytes_at(text, i), length) ? length : 0;
 }
 
 // Bytes of the character that starts at `i`, Chinese or not.
@@ -346,110 +336,6 @@ std::string_view name_body(const CharModel& model, std::string_view name) {
   return body.substr(0, body.size() - 1);
 }
 
-// The GBK pair of the Chinese character of `length` bytes at `i`, empty
-// when GBK lacks it.
-std::string_view gbk_pair(const CharModel& model, std::string_view name, size_t i, size_t length,
-                          char (&pair)[2]) {
-  const int code = model.gbk_code(bytes_at(name, i), length);
-  if (code < 0) return {};
-  pair[0] = static_cast<char>(code >> 8);
-  pair[1] = static_cast<char>(code & 0xFF);
-  return {pair, 2};
-}
-
-// The four bytes of two GBK characters as one number.
-std::uint32_t pack(std::string_view four) {
-  std::uint32_t packed = 0;
-  for (char c : four) packed = packed << 8 | static_cast<unsigned char>(c);
-  return packed;
-}
-
-void build_compound_index(const PinyinDictionary& dictionary, CompoundIndex* index) {
-  index->dictionary = &dictionary;
-  index->by_bytes.clear();
-  for (size_t k = 0; k < dictionary.compounds.size(); ++k) {
-    const std::string& characters = dictionary.compounds[k].characters;
-    if (characters.size() != 4) continue;
-    index->by_bytes.emplace_back(pack(characters), static_cast<std::uint32_t>(k));
-  }
-  std::sort(index->by_bytes.begin(), index->by_bytes.end());
-  index->first_pairs.assign((1 << 16) / 64, 0);
-  for (const auto& [packed, position] : index->by_bytes) {
-    const std::uint32_t pair = packed >> 16;
-    index->first_pairs[pair / 64] |= std::uint64_t{1} << (pair % 64);
-  }
-}
-
-// Whether a compound surname in `index` may start with the two bytes at
-// `pair`; always without an index.
-bool may_start_compound(const CompoundIndex* index, const char* pair) {
-  if (index == nullptr) return true;
-  const std::uint32_t value = static_cast<unsigned char>(pair[0]) << 8 | static_cast<unsigned char>(pair[1]);
-  return (index->first_pairs[value / 64] >> (value % 64) & 1) != 0;
-}
-
-// The first compound surname, in file order, whose characters are `four`:
-// from the index when there is one (null otherwise).
-const CompoundSurname* compound_of(const PinyinDictionary& dictionary, const CompoundIndex* index,
-                                   std::string_view four) {
-  if (index != nullptr) {
-    const std::pair<std::uint32_t, std::uint32_t> wanted(pack(four), 0);
-    const auto found = std::lower_bound(index->by_bytes.begin(), index->by_bytes.end(), wanted);
-    if (found == index->by_bytes.end() || found->first != wanted.first) return nullptr;
-    return &dictionary.compounds[found->second];
-  }
-  for (const CompoundSurname& compound : dictionary.compounds) {
-    if (compound.characters.size() == 4 && compound.characters == four) return &compound;
-  }
-  return nullptr;
-}
-
-// A compound surname whose two characters start the name at `i` (the first
-// of them `length` bytes long), or null. A GBK name is compared as it
-// stands; other text through the GBK pairs of its characters.
-const CompoundSurname* find_compound(const CharModel& model, const PinyinDictionary& dictionary,
-                                     const CompoundIndex* index, std::string_view name, size_t i,
-                                     size_t length) {
-  std::string_view four;
-  char pairs[4];
-  if (model.encoding() == Encoding::kGbk) {
-    if (name.size() - i < 4 || !may_start_compound(index, name.data() + i)) return nullptr;
-    four = name.substr(i, 4);
-  } else {
-    char first[2], second[2];
-    if (gbk_pair(model, name, i, length, first).empty() || !may_start_compound(index, first)) {
-      return nullptr;
-    }
-    const size_t second_length = chinese_at(model, name, i + length);
-    if (second_length == 0 || gbk_pair(model, name, i + length, second_length, second).empty()) {
-      return nullptr;
-    }
-    std::copy(first, first + 2, pairs);
-    std::copy(second, second + 2, pairs + 2);
-    four = {pairs, 4};
-  }
-  return compound_of(dictionary, index, four);
-}
-
-// A reading as the key takes it: up to a NUL byte, which would end the
-// name key.
-// (Readings are a few bytes: a loop costs less than a call to search them.)
-std::string_view key_reading(std::string_view reading) {
-  size_t length = 0;
-  while (length < reading.size() && reading[length] != '\0') ++length;
-  return reading.substr(0, length);
-}
-
-// The reading of the key character `pair` (a GBK pair; a marked character
-// has none) from the dictionary.
-std::string_view dictionary_reading(const PinyinDictionary& dictionary, const char* pair,
-                                    bool surname) {
-  const int index = gbk_index(reinterpret_cast<const unsigned char*>(pair));
-  if (index < 0 || static_cast<size_t>(index) >= dictionary.characters.size()) return {};
-  const CharacterReadings& readings = dictionary.characters[index];
-  return key_reading(surname ? readings.surname : readings.ordinary);
-}
-
 // Copies text other than a Chinese character into the key (a run of other
 // text, or a reading when `after_character`), marking every segment start
 // in it that would read as a Chinese character (see kTextMark): the run's
@@ -495,12 +381,11 @@ inline void append_character(const CharModel& model, const unsigned char* p, siz
   }
 }
 
-// The name key of `name` for the pinyin order; `index` (null for none)
-// finds the compound surnames.
+// The name key of `name` for the pinyin order.
 //
 // Performance-critical (once per name); please benchmark any changes.
-void append_pinyin_name_key(const PinyinDictionary& dictionary, const CompoundIndex* index,
-                            std::string_view name, std::string* key, const CharModel& model) {
+void append_pinyin_name_key(const NameReader& reader, std::string_view name, std::string* key) {
+  const CharModel& model = reader.model;
   const std::string_view body = name_body(model, name);
   const size_t key_start = key->size();
   bool first_character = true;
@@ -513,32 +398,16 @@ void append_pinyin_name_key(const PinyinDictionary& dictionary, const CompoundIn
       const size_t begin = i;
       while (i < body.size() && !chinese_at(model, body, i) && !is_separator(body[i])) ++i;
       append_other_text(model, body.substr(begin, i - begin), key);
-    } else if (const CompoundSurname* compound =
-                   first_character ? find_compound(model, dictionary, index, body, i, length) : nullptr) {
-      const size_t second = chinese_at(model, body, i + length);
-      append_character(model, bytes_at(body, i), length, key);
-      append_other_text(model, key_reading(compound->first_reading), key, true);
-      key->push_back(kSegmentSeparator);
-      append_character(model, bytes_at(body, i + length), second, key);
-      append_other_text(model, key_reading(compound->second_reading), key, true);
-      i += length + second;
-      first_character = false;
-    } else if (starts_with_folded(body, i + length, kPinyinMacro)) {
-      // An explicit reading leaves the first-character flag as it was.
-      append_character(model, bytes_at(body, i), length, key);
-      const size_t begin = i + length + kPinyinMacro.size();
-      const size_t close = std::min(body.find('}', begin), body.size());
-      append_other_text(model, body.substr(begin, close - begin), key, true);
-      i = close == body.size() ? close : close + 1;
     } else {
-      const size_t at = key->size();
+      const CharacterReading read = read_chinese_character(reader, body, i, length, &first_character);
       append_character(model, bytes_at(body, i), length, key);
-      if (key->size() - at == 2) {
-        append_other_text(model, dictionary_reading(dictionary, key->data() + at, first_character), key,
-                          true);
+      append_other_text(model, read.reading, key, true);
+      if (read.second_length != 0) {
+        key->push_back(kSegmentSeparator);
+        append_character(model, bytes_at(body, i + length), read.second_length, key);
+        append_other_text(model, read.second_reading, key, true);
       }
-      first_character = false;
-      i += length;
+      i += read.consumed;
     }
     key->push_back(kSegmentSeparator);
   }
@@ -635,7 +504,7 @@ void plain_name_key(std::string_view name, std::string* key, const CharModel& mo
 
 void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, std::string* key,
                      const CharModel& model) {
-  append_pinyin_name_key(dictionary, nullptr, name, key, model);
+  append_pinyin_name_key(NameReader{&dictionary, nullptr, model}, name, key);
 }
 
 SortKeyScratch::SortKeyScratch(const SortKeyContext& context) : split_sets(split_sets_of(context)) {
@@ -644,7 +513,7 @@ SortKeyScratch::SortKeyScratch(const SortKeyContext& context) : split_sets(split
 
 void build_sort_key(const SortKeyContext& context, std::string_view key_line, std::string* key,
                     SortKeyScratch* scratch) {
-  const PinyinDictionary& dictionary = dictionary_of(context);
+  const NameReader reader{&dictionary_of(context), &scratch->compounds, context.model};
   std::string& names = scratch->names;
   names.clear();
   NameSplitter(context, scratch->split_sets, key_line, &scratch->line, &names).run();
@@ -653,7 +522,7 @@ void build_sort_key(const SortKeyContext& context, std::string_view key_line, st
     const size_t end = names.find('\0', begin);
     const std::string_view name(names.data() + begin, end - begin);
     if (context.mode == SortMode::kPinyin) {
-      append_pinyin_name_key(dictionary, &scratch->compounds, name, key, context.model);
+      append_pinyin_name_key(reader, name, key);
     } else {
       plain_name_key(name, key, context.model);
     }

@@ -17,6 +17,7 @@
 
 #include "shared/settings.h"
 #include "shared/char_model.h"
+#include "shared/name_reading.h"
 
 namespace tolvar {
 
@@ -83,19 +84,6 @@ void pinyin_name_key(const PinyinDictionary& dictionary, std::string_view name, 
 
 // Appends the sort key of `key_line` to *key.
 void build_sort_key(const SortKeyContext& context, std::string_view key_line, std::string* key);
-
-// The compound surnames of a dictionary by their four bytes, so that a
-// name's first characters are looked up instead of walking the table.
-struct CompoundIndex {
-  const PinyinDictionary* dictionary = nullptr;  // the one it was built from
-  // (packed bytes, position in the table), sorted: the first of equal
-  // bytes is the first in file order.
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> by_bytes;
-  // A bit for the first two bytes of each, by their value as a number:
-  // most names start with a character that starts no compound surname,
-  // and this spares them the search.
-  std::vector<std::uint64_t> first_pairs;
-};
 
 // A set of byte values, tested with one load instead of a chain of
 // comparisons.
