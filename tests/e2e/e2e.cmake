@@ -52,6 +52,26 @@ if(Python3_Interpreter_FOUND AND NOT WIN32)
             $<TARGET_FILE:tolvar> ${CMAKE_SOURCE_DIR}/README.md xelatex)
   set_tests_properties(e2e.latexmk-xelatex PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
 
+  # Every recipe block of the guides (README.md, README.zh-CN.md), run with
+  # the real latexmk, bibtex, biber and engines; the guides' blocks must agree.
+  add_test(NAME e2e.guide-recipes
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/guide_recipes_test.py
+            $<TARGET_FILE:tolvar> ${CMAKE_SOURCE_DIR})
+  set_tests_properties(e2e.guide-recipes PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 1200 LABELS e2e)
+
+  # tolvar -keys on keys.bib through biber and bibtex: the document's order is
+  # the one tolvar -sort=py gives on the BibTeX path; latexmk settles.
+  set(TOLVAR_E2E_KEY_CASES
+    biber-gb7714-2015ay biber-gb7714-2015 biber-authoryear-sortname
+    bibtex-gbt7714-author-year latexmk-biber latexmk-bibtex-keys)
+  foreach(case IN LISTS TOLVAR_E2E_KEY_CASES)
+    add_test(NAME e2e.keys.${case}
+      COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/bib_keys_test.py
+              $<TARGET_FILE:tolvar> ${case} ${CMAKE_SOURCE_DIR}/README.md)
+    set_tests_properties(e2e.keys.${case} PROPERTIES
+      SKIP_RETURN_CODE 77 TIMEOUT 600 LABELS e2e)
+  endforeach()
+
   # Install into a temporary prefix and run the installed program from
   # another folder; also checks --version, the banner and the manual page.
   add_test(NAME install
