@@ -86,7 +86,7 @@ bool is_readable_file(const std::string& path) {
 
 // Reads straight into *contents, sized to the file; a file that grows
 // meanwhile is read to its end all the same.
-bool read_text_file(const std::string& path, std::string* contents) {
+bool read_binary_file(const std::string& path, std::string* contents) {
   int fd = open_regular_file(path);
   if (fd < 0) return false;
   struct stat st;
@@ -107,8 +107,13 @@ bool read_text_file(const std::string& path, std::string* contents) {
   }
   ::close(fd);
   contents->resize(size);
-  if (ok) fold_crlf(contents);
   return ok;
+}
+
+bool read_text_file(const std::string& path, std::string* contents) {
+  if (!read_binary_file(path, contents)) return false;
+  fold_crlf(contents);
+  return true;
 }
 
 void FileText::unmap() {
@@ -206,6 +211,165 @@ bool rename_file(const std::string& from, const std::string& to) {
   struct stat st;
   if (::lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
   return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace {
+
+// Links on one path beyond this count as a loop, as the system counts them.
+constexpr int kMostLinksFollowed = 40;
+
+std::string system_error(int code) { return ::strerror(code); }
+
+}  // namespace
+
+bool resolve_links(const std::string& path, std::string* target, std::string* error) {
+  std::string current = path;
+  for (int followed = 0;; ++followed) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0) {
+      if (followed == 0) break;  // no link: whatever else is wrong, the read tells
+      *error = "Cannot follow the link " + path + " to " + current + ": " + system_error(errno);
+      return false;
+    }
+    if (!S_ISLNK(st.st_mode)) break;
+    if (followed == kMostLinksFollowed) {
+      *error = "Cannot follow the link " + path + ": " + system_error(ELOOP);
+      return false;
+    }
+    // The size lstat tells may be 0 (some file systems) or stale: read until
+    // the buffer holds the text with room to spare.
+    std::string text(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 256, '\0');
+    while (true) {
+      ssize_t n = ::readlink(current.c_str(), text.data(), text.size());
+      if (n < 0) {
+        *error = "Cannot read the link " + current + ": " + system_error(errno);
+        return false;
+      }
+      if (static_cast<size_t>(n) < text.size()) {
+        text.resize(static_cast<size_t>(n));
+        break;
+      }
+      text.resize(text.size() * 2);
+    }
+    if (text.empty()) {
+      *error = "Cannot follow the link " + current + ": " + system_error(ENOENT);
+      return false;
+    }
+    current = text.front() == '/' ? text : directory_part(current) + text;
+  }
+  *target = current;
+  return true;
+}
+
+namespace {
+
+// A new file's mode before the umask: the one every program gives.
+constexpr mode_t kNewFileMode = 0666;
+
+// Creates the temporary file beside `path` exclusively (O_EXCL: never a
+// file or a link left there), with `mode` less the umask. Returns the open
+// descriptor and its name in *name, or -1 with a message in *error.
+int create_temporary(const std::string& path, mode_t mode, std::string* name, std::string* error) {
+  const std::string stem = path + ".tolvar-" + std::to_string(::getpid());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *name = stem + (attempt == 0 ? std::string() : "-" + std::to_string(attempt)) + ".tmp";
+    int fd;
+    do {
+      fd = ::open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) break;
+  }
+  *error = "Cannot create " + *name + ": " + system_error(errno);
+  return -1;
+}
+
+// Flushes the directory holding `path`, so that a rename in it lasts
+// through a crash. The file is already in place: a failure changes nothing.
+void flush_directory_of(const std::string& path) {
+  const std::string dir = directory_part(path);
+  int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// The steps of replace_file and write_file_safely: `bytes` into a new
+// temporary file beside `path`, flushed, given the mode and owner of
+// `like` (the file replaced) unless it is null, and renamed over `path`.
+bool write_through_temporary(const std::string& path, std::string_view bytes, const struct stat* like,
+                             std::string* error) {
+  std::string temporary;
+  // Never wider than the file replaced, even before its mode is set.
+  int fd = create_temporary(path, like != nullptr ? (like->st_mode & 0777) : kNewFileMode, &temporary, error);
+  if (fd < 0) return false;
+  std::string failed;  // what failed, with the system's words
+  if (!write_all(fd, bytes.data(), bytes.size())) {
+    failed = "Cannot write " + temporary + ": " + system_error(errno);
+  } else if (like != nullptr) {
+    struct stat st;
+    // The owner first: a change of owner clears the set-id bits of the mode.
+    // A user who is not root may give the file no other owner, but may give
+    // it any group of theirs, as a shared bibliography's often is.
+    if (::fstat(fd, &st) == 0 && (st.st_uid != like->st_uid || st.st_gid != like->st_gid) &&
+        ::fchown(fd, like->st_uid, like->st_gid) != 0 && st.st_gid != like->st_gid) {
+      (void)::fchown(fd, static_cast<uid_t>(-1), like->st_gid);
+    }
+    if (::fchmod(fd, like->st_mode & 07777) != 0)
+      failed = "Cannot set the mode of " + temporary + ": " + system_error(errno);
+  }
+  // Some file systems cannot flush a file (EINVAL): it is then as flushed as
+  // it can be.
+  if (failed.empty() && ::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP)
+    failed = "Cannot flush " + temporary + " to disk: " + system_error(errno);
+  // A file system may report a failed write only now (NFS).
+  if (::close(fd) != 0 && failed.empty() && errno != EINTR)
+    failed = "Cannot write " + temporary + ": " + system_error(errno);
+  if (failed.empty() && ::rename(temporary.c_str(), path.c_str()) != 0)
+    failed = "Cannot rename " + temporary + " to " + path + ": " + system_error(errno);
+  if (!failed.empty()) {
+    ::unlink(temporary.c_str());
+    *error = failed;
+    return false;
+  }
+  flush_directory_of(path);
+  return true;
+}
+
+// True when the effective user may write the file `path`; else false with
+// the message why in *error.
+bool may_write(const std::string& path, std::string* error) {
+  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0) return true;
+  *error = "Cannot replace " + path + ": " + system_error(errno);
+  return false;
+}
+
+}  // namespace
+
+bool replace_file(const std::string& path, std::string_view bytes, std::string* error) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) {
+    *error = "Cannot replace " + path + ": " + system_error(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    *error = "Cannot replace " + path + ": " +
+             (S_ISDIR(st.st_mode) ? system_error(EISDIR)
+              : S_ISLNK(st.st_mode) ? std::string("It is a symbolic link")
+                                    : std::string("It is not a regular file"));
+    return false;
+  }
+  if (!may_write(path, error)) return false;
+  return write_through_temporary(path, bytes, &st, error);
+}
+
+// A directory is not refused here but by the rename, which fails for it
+// (EISDIR) as it would for one made meanwhile.
+bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error) {
+  struct stat st;
+  const bool regular = ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (regular && !may_write(path, error)) return false;
+  return write_through_temporary(path, bytes, regular ? &st : nullptr, error);
 }
 
 std::vector<std::string> search_path_directories() {

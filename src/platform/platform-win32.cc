@@ -106,7 +106,7 @@ bool is_readable_file(const std::string& path) {
   return true;
 }
 
-bool read_text_file(const std::string& path, std::string* contents) {
+bool read_binary_file(const std::string& path, std::string* contents) {
   if (!is_regular_file(path)) return false;
   FILE* file = fopen(path.c_str(), "rb");
   if (!file) return false;
@@ -116,8 +116,13 @@ bool read_text_file(const std::string& path, std::string* contents) {
   while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) contents->append(buffer, n);
   bool ok = !ferror(file);
   fclose(file);
-  if (ok) fold_crlf(contents);
   return ok;
+}
+
+bool read_text_file(const std::string& path, std::string* contents) {
+  if (!read_binary_file(path, contents)) return false;
+  fold_crlf(contents);
+  return true;
 }
 
 // A file mapped into memory could not be renamed while the run still
@@ -171,6 +176,129 @@ bool remove_file(const std::string& path) { return DeleteFileA(path.c_str()) != 
 // Without MOVEFILE_REPLACE_EXISTING the move fails when `to` exists.
 bool rename_file(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), 0) != 0;
+}
+
+// Links are not followed on Windows: the path is the file.
+bool resolve_links(const std::string& path, std::string* target, std::string* /*error*/) {
+  *target = path;
+  return true;
+}
+
+namespace {
+
+// The system's words for an error code, on one line and without the final
+// period, as strerror gives them on POSIX.
+std::string system_message(DWORD code) {
+  char* buffer = nullptr;
+  const DWORD n = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text = n > 0 && buffer != nullptr ? std::string(buffer, n) : std::string();
+  if (buffer != nullptr) LocalFree(buffer);
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
+  if (text.empty()) text = "error " + std::to_string(code);
+  return text;
+}
+
+// Creates the temporary file beside `path` exclusively (CREATE_NEW).
+// Returns its handle and its name in *name, or INVALID_HANDLE_VALUE with a
+// message in *error.
+HANDLE create_temporary(const std::string& path, std::string* name, std::string* error) {
+  const std::string stem = path + ".tolvar-" + std::to_string(GetCurrentProcessId());
+  DWORD code = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *name = stem + (attempt == 0 ? std::string() : "-" + std::to_string(attempt)) + ".tmp";
+    HANDLE file = CreateFileA(name->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    code = GetLastError();
+    if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) break;
+  }
+  *error = "Cannot create " + *name + ": " + system_message(code);
+  return INVALID_HANDLE_VALUE;
+}
+
+bool write_all(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr)) return false;
+    if (written == 0) {  // no progress, and no error told
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
+// A virus scanner or an indexer that has just opened either file holds it
+// for a moment: the move is tried again for about half a second.
+bool move_over(const std::string& from, const std::string& to, DWORD* code) {
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    *code = GetLastError();
+    const bool held = *code == ERROR_SHARING_VIOLATION || *code == ERROR_LOCK_VIOLATION ||
+                      *code == ERROR_ACCESS_DENIED;
+    if (!held || attempt == 10) return false;
+    Sleep(50);
+  }
+}
+
+// The steps of replace_file and write_file_safely: `bytes` into a new
+// temporary file beside `path`, flushed, and moved over `path`.
+bool write_through_temporary(const std::string& path, std::string_view bytes, std::string* error) {
+  std::string temporary;
+  HANDLE file = create_temporary(path, &temporary, error);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::string failed;
+  if (!write_all(file, bytes)) failed = "Cannot write " + temporary + ": " + system_message(GetLastError());
+  else if (!FlushFileBuffers(file))
+    failed = "Cannot flush " + temporary + " to disk: " + system_message(GetLastError());
+  if (!CloseHandle(file) && failed.empty())
+    failed = "Cannot write " + temporary + ": " + system_message(GetLastError());
+  DWORD code = 0;
+  if (failed.empty() && !move_over(temporary, path, &code))
+    failed = "Cannot rename " + temporary + " to " + path + ": " + system_message(code);
+  if (!failed.empty()) {
+    DeleteFileA(temporary.c_str());
+    *error = failed;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool replace_file(const std::string& path, std::string_view bytes, std::string* error) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    *error = "Cannot replace " + path + ": " + system_message(GetLastError());
+    return false;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    *error = "Cannot replace " + path + ": It is a folder";
+    return false;
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    *error = "Cannot replace " + path + ": The file is read-only";
+    return false;
+  }
+  return write_through_temporary(path, bytes, error);
+}
+
+// A folder is not refused here but by the move, which fails for it.
+bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      (attributes & FILE_ATTRIBUTE_READONLY)) {
+    *error = "Cannot replace " + path + ": The file is read-only";
+    return false;
+  }
+  return write_through_temporary(path, bytes, error);
 }
 
 std::vector<std::string> search_path_directories() {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <set>
 
 #include "platform/platform.h"
 #include "tests/temp_dir.h"
@@ -81,6 +83,160 @@ TEST(WindowsPlatform, TextFilesFoldAndWriteCrLf) {
   EXPECT_FALSE(read_text_file(dir.path().string(), &got));
   EXPECT_FALSE(is_readable_file(dir.path().string()));
   EXPECT_FALSE(write_text_file(dir.file("missing\\below"), "x"));
+}
+
+// The names in `dir`, to see that no temporary file is left.
+std::set<std::string> names_in(const std::filesystem::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+std::string temporary_suffix() { return ".tolvar-" + std::to_string(GetCurrentProcessId()) + ".tmp"; }
+
+using namespace std::string_literals;
+
+// Bytes a text stream would change or a UTF-8 reader refuse.
+const std::string kAwkwardBytes[] = {
+    "",
+    "@book{a,\r\n  title = {T},\r\n}\r\n",
+    "lone\rCR\n\r\n\r",
+    "nul\0inside\0"s,
+    "\xff\xfe invalid \xc3\x28 UTF-8, end of file \x1a and more",
+    std::string(3 * 1024 * 1024 + 7, '\n'),
+};
+
+TEST(WindowsPlatform, ReadBinaryKeepsEveryByte) {
+  TempDir dir;
+  const std::string name = dir.file("refs.bib");
+  for (const std::string& bytes : kAwkwardBytes) {
+    write_bytes(name, bytes);
+    std::string got = "stale";
+    ASSERT_TRUE(read_binary_file(name, &got));
+    EXPECT_EQ(got, bytes);
+  }
+  std::string got;
+  EXPECT_FALSE(read_binary_file(dir.path().string(), &got));
+  EXPECT_FALSE(read_binary_file(dir.file("missing"), &got));
+}
+
+TEST(WindowsPlatform, ReplaceWritesExactlyTheBytesAndLeavesNoTemporaryFile) {
+  TempDir dir;
+  const std::string name = dir.file("refs.bib");
+  write_bytes(name, "old");
+  for (const std::string& bytes : kAwkwardBytes) {
+    std::string error;
+    ASSERT_TRUE(replace_file(name, bytes, &error)) << error;
+    EXPECT_EQ(read_bytes(name), bytes);
+    EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"refs.bib"});
+  }
+  // A backup is created, then replaced.
+  for (const std::string& bytes : kAwkwardBytes) {
+    std::string error;
+    ASSERT_TRUE(write_file_safely(name + ".bak", bytes, &error)) << error;
+    EXPECT_EQ(read_bytes(name + ".bak"), bytes);
+    EXPECT_EQ(names_in(dir.path()), (std::set<std::string>{"refs.bib", "refs.bib.bak"}));
+  }
+}
+
+TEST(WindowsPlatform, LinksAreNotFollowed) {
+  TempDir dir;
+  write_bytes(dir.file("refs.bib"), "x");
+  for (const std::string& path : {dir.file("refs.bib"), dir.file("missing.bib"), std::string("rel\\a.bib")}) {
+    std::string target = "untouched", error;
+    EXPECT_TRUE(resolve_links(path, &target, &error));
+    EXPECT_EQ(target, path);
+  }
+}
+
+// Each case fails and leaves the folder as it was: the original whole and
+// no temporary file.
+TEST(WindowsPlatform, FailedReplaceLeavesTheOriginalAndNoTemporaryFile) {
+  TempDir dir;
+  const std::filesystem::path root = dir.path();
+  const std::string bib = dir.file("refs.bib"), read_only = dir.file("read-only.bib");
+  const struct {
+    const char* what;
+    std::function<bool(std::string*)> replace;
+    std::string message_start;
+  } cases[] = {
+      {"replace a file that does not exist",
+       [&](std::string* e) { return replace_file(dir.file("missing.bib"), "new", e); },
+       "Cannot replace " + dir.file("missing.bib") + ": "},
+      {"replace in a folder that does not exist",
+       [&](std::string* e) { return replace_file(dir.file("no-dir\\refs.bib"), "new", e); },
+       "Cannot replace " + dir.file("no-dir\\refs.bib") + ": "},
+      {"replace a folder", [&](std::string* e) { return replace_file(dir.file("sub"), "new", e); },
+       "Cannot replace " + dir.file("sub") + ": It is a folder"},
+      {"replace a read-only file", [&](std::string* e) { return replace_file(read_only, "new", e); },
+       "Cannot replace " + read_only + ": The file is read-only"},
+      {"write safely over a read-only file", [&](std::string* e) { return write_file_safely(read_only, "new", e); },
+       "Cannot replace " + read_only + ": The file is read-only"},
+      {"write safely in a folder that does not exist",
+       [&](std::string* e) { return write_file_safely(dir.file("no-dir\\refs.bib.bak"), "new", e); },
+       "Cannot create " + dir.file("no-dir\\refs.bib.bak") + temporary_suffix() + ": "},
+      // The temporary file is made and written; the move fails.
+      {"write safely over a folder", [&](std::string* e) { return write_file_safely(dir.file("sub"), "new", e); },
+       "Cannot rename " + dir.file("sub") + temporary_suffix() + " to " + dir.file("sub") + ": "},
+  };
+  for (const auto& c : cases) {
+    write_bytes(bib, "old\r\n");
+    if (!std::filesystem::exists(read_only)) {
+      write_bytes(read_only, "read-only");
+      ASSERT_TRUE(SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_READONLY));
+    }
+    std::filesystem::create_directories(root / "sub");
+    const auto before = names_in(root);
+    std::string error;
+    EXPECT_FALSE(c.replace(&error)) << c.what;
+    EXPECT_EQ(error.rfind(c.message_start, 0), 0u) << c.what << ": " << error;
+    EXPECT_FALSE(error.ends_with(": ")) << c.what << ": the system's words are missing";
+    EXPECT_EQ(error.find_first_of("\r\n"), std::string::npos) << error;
+    EXPECT_EQ(read_bytes(bib), "old\r\n") << c.what;
+    EXPECT_EQ(read_bytes(read_only), "read-only") << c.what;
+    EXPECT_TRUE(std::filesystem::is_directory(root / "sub")) << c.what;
+    EXPECT_EQ(names_in(root), before) << c.what;
+  }
+  SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A program that holds the file open and lets no one delete it (as some
+// editors do) keeps it from being replaced: the move fails, after a few
+// tries, and the file stays as it was.
+TEST(WindowsPlatform, ReplaceOfAFileHeldOpenFails) {
+  TempDir dir;
+  const std::string bib = dir.file("refs.bib");
+  write_bytes(bib, "old");
+  HANDLE held = CreateFileA(bib.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::string error;
+  const bool replaced = replace_file(bib, "new", &error);
+  CloseHandle(held);
+  EXPECT_FALSE(replaced);
+  EXPECT_EQ(error.rfind("Cannot rename " + bib + temporary_suffix() + " to " + bib + ": ", 0), 0u) << error;
+  EXPECT_EQ(read_bytes(bib), "old");
+  EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"refs.bib"});
+  // Once it is let go, the replacement goes through.
+  ASSERT_TRUE(replace_file(bib, "new", &error)) << error;
+  EXPECT_EQ(read_bytes(bib), "new");
+}
+
+// Where the temporary name is taken (a file left by a run that was
+// killed), another is made and what is there stays.
+TEST(WindowsPlatform, ReplaceNeverWritesThroughATemporaryNameThatIsTaken) {
+  TempDir dir;
+  const std::string bib = dir.file("refs.bib");
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  write_bytes(bib, "old");
+  write_bytes(bib + ".tolvar-" + pid + ".tmp", "left over");
+  write_bytes(bib + ".tolvar-" + pid + "-1.tmp", "left over too");
+  std::string error;
+  ASSERT_TRUE(replace_file(bib, "new", &error)) << error;
+  EXPECT_EQ(read_bytes(bib), "new");
+  EXPECT_EQ(read_bytes(bib + ".tolvar-" + pid + ".tmp"), "left over");
+  EXPECT_EQ(read_bytes(bib + ".tolvar-" + pid + "-1.tmp"), "left over too");
+  EXPECT_EQ(names_in(dir.path()).size(), 3u);
 }
 
 TEST(WindowsPlatform, ExistenceRenameAndRemove) {

@@ -66,6 +66,48 @@ class FileText {
 // when it cannot be opened or read; *text is then unspecified.
 bool read_file_text(const std::string& path, FileText* text);
 
+// Reads the file's bytes exactly as they are (no line-end folding). On
+// success stores them in *contents and returns true; returns false when it
+// cannot be opened or read (a directory cannot), *contents then unspecified.
+bool read_binary_file(const std::string& path, std::string* contents);
+
+// The file that `path` names once its symbolic links are followed: each
+// link's text, taken relative to the link's own directory unless absolute,
+// until a name that is no link (not made absolute, no "." or ".." folded).
+// The path itself when it is no link or does not exist, and always on
+// Windows. Returns false with a one-line message (no line end) in *error
+// when a link leads nowhere (its target, or a directory on the way, does
+// not exist), a chain of links does not end, or a link cannot be read.
+bool resolve_links(const std::string& path, std::string* target, std::string* error);
+
+// Replaces the contents of the existing regular file `path` by `bytes`,
+// exactly. The bytes go to a new temporary file beside it (same directory,
+// PATH.tolvar-PID.tmp or, when a file of that name is left over,
+// PATH.tolvar-PID-N.tmp; created exclusively, so no other file is ever
+// written through), which is flushed to disk, given the mode of `path`
+// (POSIX: also its owner and group where the system allows; on Windows the
+// attributes the system gives a new file) and renamed over `path`
+// atomically (POSIX rename, then the directory is flushed; Windows
+// MoveFileEx with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH,
+// tried again for half a second while another program holds either file).
+// `path` is not followed when it is a symbolic link: it must be resolved
+// first (resolve_links), and a link is refused. A file the user may not
+// write (POSIX: no write permission; Windows: read-only) is refused too,
+// though its directory would allow the rename. On any failure the original
+// stays as it was, the temporary file is removed, and false is returned
+// with a one-line message (no line end) naming the file and what failed,
+// e.g. "Cannot write refs.bib.tolvar-1234.tmp: No space left on device".
+bool replace_file(const std::string& path, std::string_view bytes, std::string* error);
+
+// Creates or replaces `path` (which need not exist) by the same steps as
+// replace_file. An existing regular file keeps its mode (and owner where
+// allowed); a new file gets the mode every new file gets (0666 less the
+// umask on POSIX). A symbolic link `path` is itself replaced by a plain
+// file, never written through: its target is left alone. Fails, with the
+// original left as it was, for a directory and for a regular file the user
+// may not write.
+bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error);
+
 // Writes `text` as a text stream: each LF is written as the system's line
 // end (LF on POSIX, CR LF on Windows). Creates or truncates the file.
 // Returns false if the file cannot be created or written.

@@ -21,6 +21,18 @@ class RealEnv : public Env {
   bool append_text_file(const std::string& path, std::string_view text) override {
     return platform::append_text_file(path, text);
   }
+  bool read_binary_file(const std::string& path, std::string* contents) override {
+    return platform::read_binary_file(path, contents);
+  }
+  bool resolve_links(const std::string& path, std::string* target, std::string* error) override {
+    return platform::resolve_links(path, target, error);
+  }
+  bool replace_file(const std::string& path, std::string_view bytes, std::string* error) override {
+    return platform::replace_file(path, bytes, error);
+  }
+  bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error) override {
+    return platform::write_file_safely(path, bytes, error);
+  }
   bool remove_file(const std::string& path) override { return platform::remove_file(path); }
   bool rename_file(const std::string& from, const std::string& to) override {
     return platform::rename_file(from, to);

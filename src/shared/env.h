@@ -39,6 +39,31 @@ class Env {
   // line ends. Returns false when it cannot be opened or written.
   virtual bool append_text_file(const std::string& path, std::string_view text) = 0;
 
+  // Stores the file's bytes exactly in *contents (no line-end folding) and
+  // returns true; returns false when it cannot be opened or read (a
+  // directory cannot).
+  virtual bool read_binary_file(const std::string& path, std::string* contents) = 0;
+
+  // Stores in *target the file that `path` names once its symbolic links are
+  // followed: the path itself when it is no link (or does not exist), and on
+  // Windows. Returns false with a one-line message (no line end) in *error
+  // when a link leads nowhere.
+  virtual bool resolve_links(const std::string& path, std::string* target, std::string* error) = 0;
+
+  // Replaces the contents of the existing regular file `path` (already
+  // resolved: a symbolic link is refused) by `bytes`, exactly, through a
+  // new temporary file beside it that is flushed, given the mode of `path`
+  // and renamed over it atomically. On any failure the original stays as
+  // it was, no temporary file is left, and false is returned with a
+  // one-line message (no line end) naming the file and what failed. See
+  // platform::replace_file.
+  virtual bool replace_file(const std::string& path, std::string_view bytes, std::string* error) = 0;
+
+  // Creates or replaces `path`, which need not exist, by the same steps as
+  // replace_file, with the same guarantees on failure. A symbolic link
+  // `path` is itself replaced by a plain file, never written through.
+  virtual bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error) = 0;
+
   virtual bool remove_file(const std::string& path) = 0;
 
   // Fails (returns false) when `to` exists.

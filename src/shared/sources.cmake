@@ -12,6 +12,7 @@ list(APPEND TOLVAR_SOURCES
 )
 list(APPEND TOLVAR_TEST_SOURCES
   src/shared/data_file_test.cc
+  src/shared/env_test.cc
   src/shared/gbk_tables_test.cc
   src/shared/memory_env.cc
   src/shared/pinyin_dictionary_test.cc
