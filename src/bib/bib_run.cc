@@ -152,7 +152,7 @@ bool KeysRun::locate(const std::string& name, const std::string& document_direct
 bool KeysRun::write_keyed_file(const std::string& path, const std::string& target, std::string_view old_bytes,
                                std::string_view new_bytes) {
   std::string error;
-  if (!env_.write_file_safely(target + ".bak", old_bytes, &error) ||
+  if (!env_.write_file_safely(target + ".bak", old_bytes, &error, target) ||
       !env_.replace_file(target, new_bytes, &error)) {
     report("tolvar: " + error + "; " + path + " is left as it was\n");
     return false;

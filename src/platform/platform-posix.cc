@@ -365,10 +365,14 @@ bool replace_file(const std::string& path, std::string_view bytes, std::string* 
 
 // A directory is not refused here but by the rename, which fails for it
 // (EISDIR) as it would for one made meanwhile.
-bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error) {
+bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error,
+                       const std::string& mode_of) {
   struct stat st;
   const bool regular = ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   if (regular && !may_write(path, error)) return false;
+  if (!regular && !mode_of.empty() && ::stat(mode_of.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    return write_through_temporary(path, bytes, &st, error);
+  }
   return write_through_temporary(path, bytes, regular ? &st : nullptr, error);
 }
 

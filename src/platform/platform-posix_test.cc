@@ -237,6 +237,19 @@ TEST(Platform, WriteSafelyCreatesAFileWithTheUsualMode) {
   EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"refs.bib.bak"});
 }
 
+// The backup of a private file is as private as the file.
+TEST(Platform, WriteSafelyGivesANewFileTheModeOfAnother) {
+  TempDir dir;
+  ScopedUmask umask(022);
+  const std::string bib = dir.file("refs.bib"), bak = dir.file("refs.bib.bak");
+  std::string error;
+  ASSERT_TRUE(write_file_safely(bib, "x", &error)) << error;
+  ASSERT_EQ(::chmod(bib.c_str(), 0600), 0);
+  ASSERT_TRUE(write_file_safely(bak, "old", &error, bib)) << error;
+  EXPECT_EQ(read_bytes(bak), "old");
+  EXPECT_EQ(mode_of(bak), 0600u);
+}
+
 // The backup's name may be a link, even to the bibliography itself: the
 // link is replaced by a plain file and what it led to stays as it was.
 TEST(Platform, WriteSafelyReplacesALinkNotWhatItLeadsTo) {

@@ -291,7 +291,8 @@ bool replace_file(const std::string& path, std::string_view bytes, std::string* 
 }
 
 // A folder is not refused here but by the move, which fails for it.
-bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error) {
+bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error,
+                       const std::string& /*mode_of*/) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
       (attributes & FILE_ATTRIBUTE_READONLY)) {

@@ -105,8 +105,11 @@ bool replace_file(const std::string& path, std::string_view bytes, std::string* 
 // umask on POSIX). A symbolic link `path` is itself replaced by a plain
 // file, never written through: its target is left alone. Fails, with the
 // original left as it was, for a directory and for a regular file the user
-// may not write.
-bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error);
+// may not write. When `mode_of` names a file, a new `path` gets that
+// file's mode instead (POSIX), so that the backup of a private file is no
+// less private.
+bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error,
+                       const std::string& mode_of = std::string());
 
 // Writes `text` as a text stream: each LF is written as the system's line
 // end (LF on POSIX, CR LF on Windows). Creates or truncates the file.

@@ -30,8 +30,9 @@ class RealEnv : public Env {
   bool replace_file(const std::string& path, std::string_view bytes, std::string* error) override {
     return platform::replace_file(path, bytes, error);
   }
-  bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error) override {
-    return platform::write_file_safely(path, bytes, error);
+  bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error,
+                         const std::string& mode_of) override {
+    return platform::write_file_safely(path, bytes, error, mode_of);
   }
   bool remove_file(const std::string& path) override { return platform::remove_file(path); }
   bool rename_file(const std::string& from, const std::string& to) override {

@@ -62,7 +62,9 @@ class Env {
   // Creates or replaces `path`, which need not exist, by the same steps as
   // replace_file, with the same guarantees on failure. A symbolic link
   // `path` is itself replaced by a plain file, never written through.
-  virtual bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error) = 0;
+  // When `mode_of` names a file, a new `path` gets its mode (POSIX).
+  virtual bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error,
+                                 const std::string& mode_of = std::string()) = 0;
 
   virtual bool remove_file(const std::string& path) = 0;
 

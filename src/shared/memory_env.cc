@@ -88,7 +88,8 @@ bool MemoryEnv::replace_file(const std::string& path, std::string_view bytes, st
   return write_through_temporary(path, bytes, error);
 }
 
-bool MemoryEnv::write_file_safely(const std::string& path, std::string_view bytes, std::string* error) {
+bool MemoryEnv::write_file_safely(const std::string& path, std::string_view bytes, std::string* error,
+                                  const std::string& /*mode_of*/) {
   return write_through_temporary(path, bytes, error);
 }
 

@@ -51,7 +51,8 @@ class MemoryEnv : public Env {
   bool read_binary_file(const std::string& path, std::string* contents) override;
   bool resolve_links(const std::string& path, std::string* target, std::string* error) override;
   bool replace_file(const std::string& path, std::string_view bytes, std::string* error) override;
-  bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error) override;
+  bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error,
+                         const std::string& mode_of = std::string()) override;
   bool remove_file(const std::string& path) override;
   bool rename_file(const std::string& from, const std::string& to) override;
   bool run_program(const std::string& program, const std::vector<std::string>& args,
