@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <iterator>
 #include <string>
 #include <unordered_map>
 
@@ -55,25 +57,42 @@ class LineCounter {
   explicit LineCounter(std::string_view text) : text_(text) {}
 
   size_t line_at(size_t offset) {
-    const auto* base = text_.data();
     if (offset >= at_) {
-      line_ += static_cast<size_t>(std::count(base + at_, base + offset, '\n'));
+      line_ += count_line_ends(at_, offset);
     } else {
-      line_ -= static_cast<size_t>(std::count(base + offset, base + at_, '\n'));
+      line_ -= count_line_ends(offset, at_);
     }
     at_ = offset;
     return line_;
   }
 
  private:
+  // memchr: lines are long enough for it to beat a count of every byte.
+  size_t count_line_ends(size_t begin, size_t end) const {
+    size_t count = 0;
+    const char* p = text_.data() + begin;
+    const char* const stop = text_.data() + end;
+    while (p < stop) {
+      p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(stop - p)));
+      if (p == nullptr) break;
+      ++count;
+      ++p;
+    }
+    return count;
+  }
+
   std::string_view text_;
   size_t at_ = 0;
   size_t line_ = 1;
 };
 
-// Why an entry could not be read: reported at the line of `at`; reading
-// goes on at the first line from `resume` (a line start) whose first
-// non-blank is '@'.
+// Why an entry could not be read: reported at the line of `at`. Reading
+// goes on at the first line that starts at or after `resume` and whose
+// first non-blank is '@'. `resume` lies past every byte the failed reading
+// looked at (the head of an entry that cut a value short aside), so what a
+// fault makes of the text never depends on an entry read after it, which
+// the keys run may edit. An unclosed @comment is the exception (see
+// skip_block).
 struct Fault {
   size_t at = 0;
   const char* what = "";
@@ -134,7 +153,9 @@ class BibReader {
   Fault fault_;
   std::unordered_map<std::string, std::string> macros_;  // by lower-case name
   std::string lower_name_;
-  std::vector<BibField> string_fields_;
+  // The fields being read, kept from entry to entry so that an entry's own
+  // vector is allocated once, at its size.
+  std::vector<BibField> fields_;
 };
 
 bool BibReader::first_on_line(size_t at) const {
@@ -201,6 +222,7 @@ bool BibReader::no_entry_starts_here(const Head& head) {
 void BibReader::report(std::string_view entry) {
   file_->problems.push_back({lines_.line_at(fault_.at), std::string(entry), fault_.what});
   size_t line = fault_.resume;
+  if (line > 0 && line < text_.size() && text_[line - 1] != '\n') line = next_line_start(line);
   while (line < text_.size()) {
     size_t i = line;
     while (i < text_.size() && is_blank(byte_at(i))) ++i;
@@ -237,7 +259,10 @@ void BibReader::read() {
   }
 }
 
-// @comment and @preamble: their delimiters balanced, counted raw.
+// @comment and @preamble: their delimiters balanced, counted raw. One that
+// is never closed hides only itself: reading goes on at the next '@' line
+// after its first, since balanced text added to the entries after it
+// cannot close it.
 void BibReader::skip_block(const Head& head) {
   const char open = head.close == '}' ? '{' : '(';
   int depth = 1;
@@ -254,12 +279,12 @@ void BibReader::skip_block(const Head& head) {
 }
 
 void BibReader::read_string(const Head& head) {
-  string_fields_.clear();
-  if (!read_fields(head, &string_fields_)) {
+  fields_.clear();
+  if (!read_fields(head, &fields_)) {
     report("");
     return;
   }
-  for (BibField& field : string_fields_) {
+  for (BibField& field : fields_) {
     std::string name(field.name);
     for (char& c : name) c = ascii_lower(c);
     macros_[std::move(name)] = std::move(field.value);
@@ -272,12 +297,15 @@ void BibReader::read_entry(const Head& head) {
   entry.line = lines_.line_at(head.at);
   entry.close = head.close;
   entry.span.begin = head.at;
+  fields_.clear();
   if (!read_key(head, &entry) ||
-      (entry.after_key_comma != 0 && !read_fields(head, &entry.fields))) {
+      (entry.after_key_comma != 0 && !read_fields(head, &fields_))) {
     report(entry.citation_key);
     return;
   }
   entry.span.end = pos_;
+  entry.fields.assign(std::make_move_iterator(fields_.begin()),
+                      std::make_move_iterator(fields_.end()));
   file_->entries.push_back(std::move(entry));
 }
 
@@ -376,19 +404,53 @@ bool BibReader::read_value(const Head& head, BibField* field) {
   }
 }
 
-// The bytes a scan of a braced or quoted value stops at.
-constexpr std::array<bool, 256> kValueStops = [] {
-  std::array<bool, 256> table{};
-  table['{'] = table['}'] = table['"'] = table['\n'] = true;
-  return table;
-}();
+// Finds the bytes a scan of a value stops at: '{', '}', a line end, and
+// for a quoted value '"'. It looks for each with memchr within the current
+// line, keeping what it found, so that every byte is looked at once per
+// kind however the stops are spread.
+class ValueStops {
+ public:
+  ValueStops(std::string_view text, bool quoted) : text_(text), quoted_(quoted) {}
+
+  // The first stop at or after `from`, which never goes back; the size of
+  // the text when there is none.
+  size_t next(size_t from) {
+    if (from > line_end_ || !started_) {
+      started_ = true;
+      line_end_ = find('\n', from, text_.size());
+      open_ = find('{', from, line_end_);
+      close_ = find('}', from, line_end_);
+      quote_ = quoted_ ? find('"', from, line_end_) : line_end_;
+    } else {
+      if (open_ < from) open_ = find('{', from, line_end_);
+      if (close_ < from) close_ = find('}', from, line_end_);
+      if (quote_ < from) quote_ = find('"', from, line_end_);
+    }
+    return std::min(std::min(open_, close_), std::min(quote_, line_end_));
+  }
+
+ private:
+  size_t find(char c, size_t from, size_t limit) const {
+    if (from >= limit) return limit;
+    const void* found = std::memchr(text_.data() + from, c, limit - from);
+    return found == nullptr ? limit : static_cast<size_t>(static_cast<const char*>(found) - text_.data());
+  }
+
+  std::string_view text_;
+  bool quoted_;
+  bool started_ = false;
+  size_t line_end_ = 0;
+  size_t open_ = 0;
+  size_t close_ = 0;
+  size_t quote_ = 0;
+};
 
 bool BibReader::read_braced(std::string* value) {
   const size_t open = pos_;
-  int depth = 0;
-  for (size_t i = open; i < text_.size(); ++i) {
-    const unsigned char c = byte_at(i);
-    if (!kValueStops[c]) continue;
+  int depth = 1;
+  ValueStops stops(text_, false);
+  for (size_t i = stops.next(open + 1); i < text_.size(); i = stops.next(i + 1)) {
+    const char c = text_[i];
     if (c == '{') {
       ++depth;
     } else if (c == '}') {
@@ -397,11 +459,11 @@ bool BibReader::read_braced(std::string* value) {
         pos_ = i + 1;
         return true;
       }
-    } else if (c == '\n' && entry_starts_at_line(i + 1)) {
+    } else if (entry_starts_at_line(i + 1)) {
       return fail(open, "unbalanced brace", i + 1);
     }
   }
-  return fail(open, "unbalanced brace");
+  return fail(open, "unbalanced brace", text_.size());
 }
 
 // A '"' at brace depth 0 ends the value, whatever stands before it. One
@@ -410,13 +472,13 @@ bool BibReader::read_quoted(std::string* value) {
   const size_t open = pos_;
   int depth = 0;
   bool quote_in_braces = false;
-  for (size_t i = open + 1; i < text_.size(); ++i) {
-    const unsigned char c = byte_at(i);
-    if (!kValueStops[c]) continue;
+  ValueStops stops(text_, true);
+  for (size_t i = stops.next(open + 1); i < text_.size(); i = stops.next(i + 1)) {
+    const char c = text_[i];
     if (c == '{') {
       ++depth;
     } else if (c == '}') {
-      if (depth == 0) return fail(open, "unbalanced brace");
+      if (depth == 0) return fail(open, "unbalanced brace", i + 1);
       --depth;
     } else if (c == '"') {
       if (depth == 0) {
@@ -429,7 +491,8 @@ bool BibReader::read_quoted(std::string* value) {
       return fail(open, depth > 0 || quote_in_braces ? "unbalanced brace" : "unclosed quote", i + 1);
     }
   }
-  return fail(open, depth > 0 || quote_in_braces ? "unbalanced brace" : "unclosed quote");
+  return fail(open, depth > 0 || quote_in_braces ? "unbalanced brace" : "unclosed quote",
+              text_.size());
 }
 
 void BibReader::read_macro(std::string* value) {

@@ -77,9 +77,16 @@ struct BibFile {
 //
 // An entry that cannot be read gives a problem and is left out of
 // `entries`; reading goes on at the next line that starts with '@' (after
-// blanks). While a value's brace or quote is open, such a line that starts
-// an entry ends it as "unbalanced brace", so that one missing brace costs
-// one entry.
+// blanks) past what was read of it. While a value's brace or quote is
+// open, such a line that starts an entry ends it as "unbalanced brace", so
+// that one missing brace costs one entry. The problems: "unbalanced brace",
+// "unclosed quote", "unbalanced parenthesis" (@comment or @preamble in
+// parentheses), "field without \"=\"", "value missing", "field name
+// missing", "\",\" missing after a value", "citation key missing",
+// "\",\" missing after the citation key", "entry not closed" (a line that
+// starts an entry came first) and "end of file inside an entry". The line
+// is that of the fault; for an unclosed brace or quote that of the value,
+// for the last two that of the entry's '@'.
 //
 // This function is performance-critical; please benchmark any changes.
 void read_bib_file(std::string_view text, BibFile* file);

@@ -203,6 +203,8 @@ TEST(BibFileTest, ProblemsAndRecovery) {
        "@book{b 2 f=1:2\n! 1 a: field without \"=\"\n"},
       {"an '@' line that is no entry is text", "@book{a, title}\n@ x\n@book{b,}",
        "@book{b 3\n! 1 a: field without \"=\"\n"},
+      {"a failed value is not read again", "@book{a, title = \"x\n @x@book{c, f = 1}" + next,
+       "@book{b 3 f=1:3\n! 1 a: unclosed quote\n"},
       {"problems after one another", "@book{a, x}\n@book{b, y = }\r\n@book{c,}",
        "@book{c 3\n! 1 a: field without \"=\"\n! 2 b: value missing\n"},
   });
