@@ -5,33 +5,19 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bib/bib_keys.h"
 #include "shared/char_model.h"
 #include "shared/pinyin_dictionary.h"
+#include "tests/shipped_dictionary.h"
 #include "sort/compare_keys.h"
 #include "sort/sort_key.h"
 
 namespace tolvar {
 namespace {
-
-const PinyinDictionary& shipped_dictionary() {
-  static const PinyinDictionary dictionary = [] {
-    std::ifstream in(TOLVAR_DATA_DIR "/GBK2py.inf", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    PinyinDictionary d;
-    std::string messages;
-    parse_pinyin_dictionary(text.str(), "GBK2py.inf", &d, &messages);
-    return d;
-  }();
-  return dictionary;
-}
 
 struct Tables {
   CompoundIndex compounds;

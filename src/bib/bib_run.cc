@@ -15,16 +15,6 @@
 namespace tolvar {
 namespace {
 
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool ends_with_nocase(std::string_view text, std::string_view suffix) {
-  if (text.size() < suffix.size()) return false;
-  for (size_t k = 0; k < suffix.size(); ++k) {
-    if (ascii_lower(text[text.size() - suffix.size() + k]) != suffix[k]) return false;
-  }
-  return true;
-}
-
 // A field name BibTeX and biber read as one: no blanks and none of the
 // bytes that end a name.
 bool is_field_name(std::string_view name) {
@@ -96,13 +86,7 @@ bool KeysRun::set_up_context() {
 // The .bib files of the document `argument` names, as its .bcf or else its
 // .aux lists them, each found as the backend would find it.
 bool KeysRun::document_bib_files(const std::string& argument, std::vector<std::string>* files) {
-  std::string base = argument;
-  for (std::string_view suffix : {".tex", ".aux", ".bcf"}) {
-    if (ends_with_nocase(base, suffix)) {
-      base.resize(base.size() - suffix.size());
-      break;
-    }
-  }
+  const std::string base = document_base(argument);
   const std::string directory = base.substr(0, platform::last_component_start(base));
   std::string text;
   std::vector<std::string> names;
@@ -209,7 +193,7 @@ int KeysRun::execute(const std::string& argument) {
   }
   std::vector<std::string> files;
   bool ok = true;
-  if (ends_with_nocase(argument, ".bib")) {
+  if (names_bib_file(argument)) {
     files.push_back(argument);
   } else {
     ok = document_bib_files(argument, &files);

@@ -18,6 +18,14 @@ std::vector<std::string> bcf_bib_files(std::string_view bcf);
 // ".bib" is added to a name without it, as BibTeX does.
 std::vector<std::string> aux_bib_files(std::string_view aux);
 
+// Whether the argument names a .bib file (any letter case) rather than a
+// document.
+bool names_bib_file(std::string_view argument);
+
+// The base name of the document an argument names: without a final .tex,
+// .aux or .bcf (any letter case).
+std::string document_base(std::string_view argument);
+
 // Whether `path` lies in a TeX tree (a folder called texmf..., texlive or
 // miktex on its way), whose files tolvar never changes.
 bool is_in_tex_tree(std::string_view path);

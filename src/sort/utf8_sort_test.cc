@@ -3,31 +3,17 @@
 // them converted, so that both encodings must give one order.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "shared/char_model.h"
 #include "shared/pinyin_dictionary.h"
+#include "tests/shipped_dictionary.h"
 #include "sort/sort_bibitems.h"
 #include "sort/sort_key.h"
 
 namespace tolvar {
 namespace {
-
-const PinyinDictionary& shipped_dictionary() {
-  static const PinyinDictionary dictionary = [] {
-    std::ifstream in(TOLVAR_DATA_DIR "/GBK2py.inf", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    PinyinDictionary d;
-    std::string messages;
-    parse_pinyin_dictionary(text.str(), "GBK2py.inf", &d, &messages);
-    return d;
-  }();
-  return dictionary;
-}
 
 // UTF-8 text as GBK: every character GBK has becomes its pair.
 std::string to_gbk(std::string_view utf8) {
