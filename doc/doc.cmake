@@ -27,12 +27,15 @@ if(WIN32)
   # README, LICENSE and the manual as .txt files with CR LF line ends, for
   # Notepad and every other Windows editor.
   set(windows_docs)
-  foreach(pair "README.md;README.txt" "LICENSE;LICENSE.txt")
+  # The Chinese guide also starts with a byte order mark, without which
+  # Notepad on a Chinese Windows would read it as GBK.
+  foreach(pair "README.md;README.txt;" "LICENSE;LICENSE.txt;" "README.zh-CN.md;README.zh-CN.txt;-DBOM=ON")
     list(GET pair 0 from)
     list(GET pair 1 to)
+    list(GET pair 2 bom)
     add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${to}
       COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/${from} -DOUT=${CMAKE_BINARY_DIR}/${to}
-              -P ${TOLVAR_TEXT_SCRIPT}
+              ${bom} -P ${TOLVAR_TEXT_SCRIPT}
       DEPENDS ${PROJECT_SOURCE_DIR}/${from} ${TOLVAR_TEXT_SCRIPT}
       VERBATIM)
     list(APPEND windows_docs ${CMAKE_BINARY_DIR}/${to})
