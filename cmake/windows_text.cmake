@@ -1,7 +1,9 @@
 # Writes a text file for Windows users, with CR LF line ends:
-#   cmake -DIN=file -DOUT=file [-DGROFF=groff] -P windows_text.cmake
+#   cmake -DIN=file -DOUT=file [-DGROFF=groff] [-DBOM=ON] -P windows_text.cmake
 # With GROFF, IN is a manual page that is formatted as plain UTF-8 text first
-# (no hyphenation, no overstriking).
+# (no hyphenation, no overstriking). With BOM, the UTF-8 text starts with a
+# byte order mark, by which Notepad tells UTF-8 from the ANSI code page
+# (GBK on a Chinese Windows).
 if(GROFF)
   execute_process(COMMAND ${GROFF} -K utf-8 -t -man -rHY=0 -Tutf8 -P-cbou ${IN}
     OUTPUT_VARIABLE text ERROR_VARIABLE errors RESULT_VARIABLE status)
@@ -13,4 +15,8 @@ else()
 endif()
 string(REPLACE "\r\n" "\n" text "${text}")
 string(REPLACE "\n" "\r\n" text "${text}")
+if(BOM)
+  string(ASCII 239 187 191 bom)
+  string(PREPEND text "${bom}")
+endif()
 file(WRITE ${OUT} "${text}")

@@ -4,19 +4,28 @@
 Usage: install_test.py CMAKE BUILD_DIR SOURCE_DIR VERSION
 
 Checks that `cmake --install` lays out bin/tolvar, share/tolvar/GBK2py.inf,
-a commented share/tolvar/tolvar.cfg and share/man/man1/tolvar.1; that the
-installed tolvar, run from another folder with PATH unchanged, finds its
-dictionary for -sort=py; and that --version, the banner and the manual page
-all carry the project's version.
+a commented share/tolvar/tolvar.cfg, share/man/man1/tolvar.1 and the Chinese
+share/man/zh_CN/man1/tolvar.1; that the installed tolvar, run from another
+folder with PATH unchanged, finds its dictionary for -sort=py; that
+--version, the banner and both manual pages carry the project's version; and
+that both pages render without a warning from groff (and from man, where it
+is installed), the Chinese one found by `man -L zh_CN` and describing every
+option of the English one.
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 
 MARKER = b"%& This .bbl file has been processed by tolvar!\n"
+ENGLISH_PAGE = "share/man/man1/tolvar.1"
+CHINESE_PAGE = "share/man/zh_CN/man1/tolvar.1"
+# Where neither the locale nor the terminal can spoil the UTF-8 output.
+UTF8_ENV = dict(os.environ, LC_ALL="C.UTF-8", MANWIDTH="80")
+UTF8_ENV.pop("LANGUAGE", None)
 
 
 class Failure(Exception):
@@ -35,7 +44,7 @@ def run(argv, cwd, env=None):
 
 def check_layout(prefix):
     for rel in ("bin/tolvar", "share/tolvar/GBK2py.inf", "share/tolvar/tolvar.cfg",
-                "share/man/man1/tolvar.1"):
+                ENGLISH_PAGE, CHINESE_PAGE):
         expect(os.path.isfile(os.path.join(prefix, rel)), "not installed: " + rel)
     expect(os.access(os.path.join(prefix, "bin/tolvar"), os.X_OK), "bin/tolvar not executable")
     with open(os.path.join(prefix, "share/tolvar/tolvar.cfg"), "rb") as f:
@@ -78,10 +87,55 @@ def check_version(prefix, version):
     expect(line.endswith(" on 30 November 2005"), "--version line %r" % line)
     usage = run([tolvar], prefix).stdout.decode("latin-1").splitlines()[0]
     expect(usage == line, "banner %r differs from --version %r" % (usage, line))
-    with open(os.path.join(prefix, "share/man/man1/tolvar.1"), encoding="utf-8") as f:
-        page = f.read()
-    expect('"tolvar %s"' % version in page, "manual page does not name version " + version)
-    expect("@" + "PROJECT_VERSION@" not in page, "manual page not configured")
+    for rel in (ENGLISH_PAGE, CHINESE_PAGE):
+        with open(os.path.join(prefix, rel), encoding="utf-8") as f:
+            page = f.read()
+        expect('"tolvar %s"' % version in page, "%s does not name version %s" % (rel, version))
+        expect(re.search(r"@[A-Z_]+@", page) is None, rel + " not configured")
+
+
+def page_options(page):
+    """The options that the tags of a page's OPTIONS section name."""
+    section = page.split("\n.SH OPTIONS\n" if "\n.SH OPTIONS\n" in page else "\n.SH 选项\n")[1]
+    section = section.split("\n.SH ")[0]
+    tags = re.findall(r"^\.TP\n(.*)$", section, re.M)
+    return {m for tag in tags for m in re.findall(r"\\-(?:\\-)?[a-z][a-z0-9.]*(?:\\-[a-z]+)*(?:=[a-z]*)?", tag)}
+
+
+def check_render(argv, what):
+    p = subprocess.run(argv, env=UTF8_ENV, capture_output=True, stdin=subprocess.DEVNULL, timeout=120)
+    errors = p.stderr.decode("utf-8", "replace")
+    expect(p.returncode == 0 and errors == "", "%s: exit %d, warnings:\n%s" % (what, p.returncode, errors))
+    return p.stdout.decode("utf-8")
+
+
+def check_manual_pages(prefix):
+    """Both pages render cleanly; the Chinese one is the translation man finds."""
+    groff = shutil.which("groff")
+    if groff is None:
+        print("groff not installed: the pages are not rendered")
+        return
+    text = {}
+    for rel in (ENGLISH_PAGE, CHINESE_PAGE):
+        page = os.path.join(prefix, rel)
+        text[rel] = check_render([groff, "-ww", "-mandoc", "-t", "-K", "utf-8", "-Tutf8", page], "groff " + rel)
+        if shutil.which("man"):
+            check_render(["man", "--warnings=all", "-l", page], "man -l " + rel)
+    expect("选项" in text[CHINESE_PAGE] and "笔画数+笔顺" in text[CHINESE_PAGE], "the Chinese page lacks its text")
+    pages = {}
+    for rel in (ENGLISH_PAGE, CHINESE_PAGE):
+        with open(os.path.join(prefix, rel), encoding="utf-8") as f:
+            pages[rel] = page_options(f.read())
+    missing = pages[ENGLISH_PAGE] - pages[CHINESE_PAGE]
+    expect(len(pages[ENGLISH_PAGE]) >= 20 and not missing,
+           "the Chinese page does not describe %s" % ", ".join(sorted(missing)).replace("\\", ""))
+    if shutil.which("man"):
+        env = dict(UTF8_ENV, MANPATH=os.path.join(prefix, "share", "man"))
+        for locale, page in (("zh_CN", CHINESE_PAGE), ("C", ENGLISH_PAGE)):
+            p = subprocess.run(["man", "-w", "-L", locale, "tolvar"], env=env, capture_output=True,
+                               stdin=subprocess.DEVNULL, timeout=120)
+            found = p.stdout.decode("utf-8").strip()
+            expect(found == os.path.join(prefix, page), "man -L %s tolvar finds %r" % (locale, found))
 
 
 def main(argv):
@@ -96,6 +150,7 @@ def main(argv):
         check_layout(prefix)
         check_sort_from_elsewhere(prefix, source_dir)
         check_version(prefix, version)
+        check_manual_pages(prefix)
     except Failure as e:
         print("FAILED: %s" % e)
         return 1

@@ -117,6 +117,9 @@ drwxr-xr-x root/root ./usr/share/lintian/overrides/
 drwxr-xr-x root/root ./usr/share/man/
 drwxr-xr-x root/root ./usr/share/man/man1/
 -rw-r--r-- root/root ./usr/share/man/man1/tolvar.1.gz
+drwxr-xr-x root/root ./usr/share/man/zh_CN/
+drwxr-xr-x root/root ./usr/share/man/zh_CN/man1/
+-rw-r--r-- root/root ./usr/share/man/zh_CN/man1/tolvar.1.gz
 drwxr-xr-x root/root ./usr/share/tolvar/
 -rw-r--r-- root/root ./usr/share/tolvar/GBK2py.inf
 -rw-r--r-- root/root ./usr/share/tolvar/tolvar.cfg
@@ -143,6 +146,13 @@ list_packages >"$scratch/packages.installed"
 banner=$(tolvar --version)
 [[ $banner == "tolvar, version $version, "* ]] || fail "tolvar --version says: $banner"
 zcat /usr/share/man/man1/tolvar.1.gz | grep -q "\"tolvar $version\"" || fail "the manual page does not name $version"
+zcat /usr/share/man/zh_CN/man1/tolvar.1.gz | grep -q "\"tolvar $version\"" || fail "the Chinese manual page does not name $version"
+if command -v man >/dev/null; then
+  [ "$(man -w -L zh_CN tolvar)" = /usr/share/man/zh_CN/man1/tolvar.1.gz ] ||
+    fail "man -L zh_CN tolvar finds $(man -w -L zh_CN tolvar), not the Chinese page"
+  page_warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=all -L zh_CN tolvar 2>&1 >/dev/null)
+  [ -z "$page_warnings" ] || fail "man -L zh_CN tolvar warns: $page_warnings"
+fi
 convert_example "$scratch/deb" tolvar
 cmp "$expected" "$scratch/deb/paper.bbl" || fail "the installed tolvar gives other bytes than $native"
 step "the installed program gives the build tree's result"
@@ -165,7 +175,7 @@ mkdir -p "$unpacked"
 unzip -q "$zip" -d "$unpacked"
 folder="$unpacked/tolvar-$version-win64"
 (cd "$folder" && find . -type f | sort) >"$scratch/zip.files"
-printf './%s\n' GBK2py.inf LICENSE.txt README.txt tolvar-manual.txt tolvar.cfg tolvar.exe | sort >"$scratch/zip.expected"
+printf './%s\n' GBK2py.inf LICENSE.txt README.txt README.zh-CN.txt tolvar-manual.txt tolvar.cfg tolvar.exe | sort >"$scratch/zip.expected"
 diff "$scratch/zip.expected" "$scratch/zip.files" || fail "the zip's files differ from the list above"
 
 cmp "$folder/GBK2py.inf" data/GBK2py.inf || fail "GBK2py.inf in the zip is not data/GBK2py.inf"
@@ -177,6 +187,11 @@ for pair in README.txt:README.md LICENSE.txt:LICENSE tolvar.cfg:examples/tolvar.
     tr -d '\r' <"$text" | cmp -s - "${pair#*:}" || fail "${pair%%:*} is not ${pair#*:} with CR LF line ends"
   fi
 done
+# The Chinese guide: UTF-8 with a byte order mark, for Notepad, and CR LF.
+guide=$folder/README.zh-CN.txt
+only_crlf "$guide" || fail "README.zh-CN.txt does not have CR LF line ends only"
+[ "$(head -c 3 "$guide" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "README.zh-CN.txt does not start with a UTF-8 byte order mark"
+tail -c +4 "$guide" | tr -d '\r' | cmp -s - README.zh-CN.md || fail "README.zh-CN.txt is not README.zh-CN.md with a BOM and CR LF line ends"
 manual=$folder/tolvar-manual.txt
 grep -q "tolvar $version" "$manual" || fail "the manual does not name $version"
 grep -q "GBK2py.inf" "$manual" && grep -q "笔画数+笔顺" "$manual" || fail "the manual lacks its text"
