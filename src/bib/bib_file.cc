@@ -101,7 +101,9 @@ struct Fault {
 
 class BibReader {
  public:
-  BibReader(std::string_view text, BibFile* file) : text_(text), lines_(text), file_(file) {}
+  // `values_of`: the fields whose value is wanted, all when null.
+  BibReader(std::string_view text, BibFile* file, const std::vector<std::string_view>* values_of)
+      : text_(text), lines_(text), file_(file), values_of_(values_of) {}
 
   void read();
 
@@ -139,8 +141,9 @@ class BibReader {
   void read_string(const Head& head);
   void skip_block(const Head& head);
   bool read_key(const Head& head, BibEntry* entry);
-  bool read_fields(const Head& head, std::vector<BibField>* fields);
-  bool read_value(const Head& head, BibField* field);
+  bool read_fields(const Head& head, std::vector<BibField>* fields, bool all_values);
+  bool wants_value(std::string_view name) const;
+  bool read_value(const Head& head, BibField* field, std::string* value);
   bool read_braced(std::string* value);
   bool read_quoted(std::string* value);
   void read_macro(std::string* value);
@@ -150,6 +153,7 @@ class BibReader {
   size_t pos_ = 0;
   LineCounter lines_;
   BibFile* file_;
+  const std::vector<std::string_view>* values_of_;
   Fault fault_;
   std::unordered_map<std::string, std::string> macros_;  // by lower-case name
   std::string lower_name_;
@@ -280,7 +284,7 @@ void BibReader::skip_block(const Head& head) {
 
 void BibReader::read_string(const Head& head) {
   fields_.clear();
-  if (!read_fields(head, &fields_)) {
+  if (!read_fields(head, &fields_, true)) {
     report("");
     return;
   }
@@ -299,7 +303,7 @@ void BibReader::read_entry(const Head& head) {
   entry.span.begin = head.at;
   fields_.clear();
   if (!read_key(head, &entry) ||
-      (entry.after_key_comma != 0 && !read_fields(head, &fields_))) {
+      (entry.after_key_comma != 0 && !read_fields(head, &fields_, false))) {
     report(entry.citation_key);
     return;
   }
@@ -339,9 +343,17 @@ bool BibReader::read_key(const Head& head, BibEntry* entry) {
   return fail(pos_, "\",\" missing after the citation key");
 }
 
+bool BibReader::wants_value(std::string_view name) const {
+  if (values_of_ == nullptr) return true;
+  for (std::string_view wanted : *values_of_) {
+    if (equals_ignoring_case(name, wanted)) return true;
+  }
+  return false;
+}
+
 // `name = value` pairs separated by ',', a trailing ',' allowed, up to and
 // with the close delimiter.
-bool BibReader::read_fields(const Head& head, std::vector<BibField>* fields) {
+bool BibReader::read_fields(const Head& head, std::vector<BibField>* fields, bool all_values) {
   for (;;) {
     skip_space();
     if (at_end()) return fail(head.at, "end of file inside an entry", text_.size());
@@ -358,7 +370,7 @@ bool BibReader::read_fields(const Head& head, std::vector<BibField>* fields) {
     if (!no_entry_starts_here(head)) return false;
     if (text_[pos_] != '=') return fail(pos_, "field without \"=\"");
     field.equals_at = pos_++;
-    if (!read_value(head, &field)) return false;
+    if (!read_value(head, &field, all_values || wants_value(field.name) ? &field.value : nullptr)) return false;
     fields->push_back(std::move(field));
     skip_space();
     if (at_end()) return fail(head.at, "end of file inside an entry", text_.size());
@@ -373,8 +385,9 @@ bool BibReader::read_fields(const Head& head, std::vector<BibField>* fields) {
   return true;
 }
 
-// Pieces joined by '#': {braced}, "quoted", a number or a macro name.
-bool BibReader::read_value(const Head& head, BibField* field) {
+// Pieces joined by '#': {braced}, "quoted", a number or a macro name,
+// their text appended to *value unless it is null.
+bool BibReader::read_value(const Head& head, BibField* field, std::string* value) {
   for (bool first = true;; first = false) {
     skip_space();
     if (at_end()) return fail(head.at, "end of file inside an entry", text_.size());
@@ -382,14 +395,14 @@ bool BibReader::read_value(const Head& head, BibField* field) {
     const size_t piece = pos_;
     const unsigned char c = peek();
     if (c == '{') {
-      if (!read_braced(&field->value)) return false;
+      if (!read_braced(value)) return false;
     } else if (c == '"') {
-      if (!read_quoted(&field->value)) return false;
+      if (!read_quoted(value)) return false;
     } else if (c >= '0' && c <= '9') {
       while (!at_end() && peek() >= '0' && peek() <= '9') ++pos_;
-      field->value.append(text_.substr(piece, pos_ - piece));
+      if (value != nullptr) value->append(text_.substr(piece, pos_ - piece));
     } else if (is_name_byte(c)) {
-      read_macro(&field->value);
+      read_macro(value);
     } else {
       return fail(pos_, "value missing");
     }
@@ -455,7 +468,7 @@ bool BibReader::read_braced(std::string* value) {
       ++depth;
     } else if (c == '}') {
       if (--depth == 0) {
-        value->append(text_.substr(open + 1, i - open - 1));
+        if (value != nullptr) value->append(text_.substr(open + 1, i - open - 1));
         pos_ = i + 1;
         return true;
       }
@@ -482,7 +495,7 @@ bool BibReader::read_quoted(std::string* value) {
       --depth;
     } else if (c == '"') {
       if (depth == 0) {
-        value->append(text_.substr(open + 1, i - open - 1));
+        if (value != nullptr) value->append(text_.substr(open + 1, i - open - 1));
         pos_ = i + 1;
         return true;
       }
@@ -497,6 +510,7 @@ bool BibReader::read_quoted(std::string* value) {
 
 void BibReader::read_macro(std::string* value) {
   const std::string_view name = read_name();
+  if (value == nullptr) return;
   lower_name_.assign(name);
   for (char& c : lower_name_) c = ascii_lower(c);
   const auto defined = macros_.find(lower_name_);
@@ -519,7 +533,13 @@ const BibField* BibEntry::field(std::string_view name) const {
 void read_bib_file(std::string_view text, BibFile* file) {
   file->entries.clear();
   file->problems.clear();
-  BibReader(text, file).read();
+  BibReader(text, file, nullptr).read();
+}
+
+void read_bib_file(std::string_view text, BibFile* file, const std::vector<std::string_view>& values_of) {
+  file->entries.clear();
+  file->problems.clear();
+  BibReader(text, file, &values_of).read();
 }
 
 std::string apply_bib_edits(std::string_view input, const std::vector<BibEdit>& edits) {

@@ -91,6 +91,11 @@ struct BibFile {
 // This function is performance-critical; please benchmark any changes.
 void read_bib_file(std::string_view text, BibFile* file);
 
+// The same, with `value` filled in only for the fields named in
+// `values_of` (ASCII case ignored; @string definitions always): a caller
+// that needs a few values spares a copy of every other.
+void read_bib_file(std::string_view text, BibFile* file, const std::vector<std::string_view>& values_of);
+
 // Replaces [begin, end) of the input by `text`; begin == end inserts.
 struct BibEdit {
   size_t begin = 0;

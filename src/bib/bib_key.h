@@ -65,18 +65,22 @@ struct BibKeyContext {
   const HomophoneRanks* ranks = nullptr;         // pinyin only
 };
 
-// One name of an author or editor list, as the key reads it.
+// One name of an author or editor list, as the key reads it: its parts in
+// reading order, "last" then "first" (then "jr") for "last, first" and
+// "last, jr, first"; views into the value.
 struct BibName {
-  std::string text;           // the parts in reading order: "last first" for "last, first"
+  std::string_view parts[3];
   bool organisation = false;  // the whole name was one brace group: no surname
 };
 
-// The names of a name list value up to "others", in key order.
+// The names of a name list value up to "others", in key order. They point
+// into `value`.
 std::vector<BibName> bib_names(std::string_view value);
 
-// Whether the name starts with a Chinese character (braces and blanks
-// before it aside).
-bool starts_chinese(const CharModel& model, std::string_view name);
+// Whether the text or name starts with a Chinese character (braces and
+// blanks before it aside).
+bool starts_chinese(const CharModel& model, std::string_view text);
+bool starts_chinese(const CharModel& model, const BibName& name);
 
 // The words of one name's key, joined by single blanks; *syllables (when
 // given) receives the pinyin syllables without tones, one after the other

@@ -123,7 +123,7 @@ std::string line_prefix(std::string_view file_name, size_t line) {
 void add_bib_keys(const BibKeyContext& context, const BibKeysOptions& options, std::string_view text,
                   std::string_view file_name, BibKeysResult* result, std::string* messages) {
   BibFile file;
-  read_bib_file(text, &file);
+  read_bib_file(text, &file, {"author", "editor", options.field});
   for (const BibProblem& problem : file.problems) {
     *messages += "tolvar: " + line_prefix(file_name, problem.line) + problem.what +
                  (problem.entry.empty() ? "" : " in entry " + problem.entry) + "; left as it stands\n";
@@ -139,8 +139,11 @@ void add_bib_keys(const BibKeyContext& context, const BibKeysOptions& options, s
   for (const BibEntry& entry : file.entries) {
     const BibField* names_field = name_field(entry);
     if (names_field == nullptr || entry.fields.empty() || entry.after_key_comma == 0) continue;
+    // The first name starts the value, in either form of a name: the other
+    // entries need not be cut into names.
+    if (!starts_chinese(context.model, names_field->value)) continue;
     const std::vector<BibName> names = bib_names(names_field->value);
-    if (names.empty() || !starts_chinese(context.model, names.front().text)) continue;
+    if (names.empty() || !starts_chinese(context.model, names.front())) continue;
     std::string syllables;
     const std::string key = names_key(context, names, &syllables);
     if (key.empty()) continue;

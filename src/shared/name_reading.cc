@@ -63,10 +63,11 @@ bool gbk_pair(const CharModel& model, std::string_view name, size_t i, size_t le
 }
 
 // A compound surname whose two characters start the name at `i` (the first
-// of them `length` bytes long), or null. A GBK name is compared as it
-// stands; other text through the GBK pairs of its characters.
+// of them `length` bytes long, its GBK pair `first`), or null. A GBK name
+// is compared as it stands; other text through the GBK pairs of its
+// characters.
 const CompoundSurname* find_compound(const NameReader& reader, std::string_view name, size_t i,
-                                     size_t length) {
+                                     size_t length, const char (&first)[2]) {
   const CharModel& model = reader.model;
   std::string_view four;
   char pairs[4];
@@ -74,10 +75,8 @@ const CompoundSurname* find_compound(const NameReader& reader, std::string_view 
     if (name.size() - i < 4 || !may_start_compound(reader.compounds, name.data() + i)) return nullptr;
     four = name.substr(i, 4);
   } else {
-    char first[2], second[2];
-    if (!gbk_pair(model, name, i, length, first) || !may_start_compound(reader.compounds, first)) {
-      return nullptr;
-    }
+    char second[2];
+    if (!may_start_compound(reader.compounds, first)) return nullptr;
     const size_t second_length = chinese_at(model, name, i + length);
     if (second_length == 0 || !gbk_pair(model, name, i + length, second_length, second)) return nullptr;
     std::copy(first, first + 2, pairs);
@@ -95,11 +94,7 @@ std::string_view up_to_nul(std::string_view reading) {
   return reading.substr(0, length);
 }
 
-std::string_view dictionary_reading(const NameReader& reader, std::string_view name, size_t i, size_t length,
-                                    bool surname) {
-  char pair[2];
-  if (!gbk_pair(reader.model, name, i, length, pair)) return {};
-  const int index = gbk_index(reinterpret_cast<const unsigned char*>(pair));
+std::string_view dictionary_reading(const NameReader& reader, int index, bool surname) {
   const PinyinDictionary& dictionary = *reader.dictionary;
   if (index < 0 || static_cast<size_t>(index) >= dictionary.characters.size()) return {};
   const CharacterReadings& readings = dictionary.characters[index];
@@ -127,10 +122,18 @@ void build_compound_index(const PinyinDictionary& dictionary, CompoundIndex* ind
 CharacterReading read_chinese_character(const NameReader& reader, std::string_view name, size_t i,
                                         size_t length, bool* first_character) {
   CharacterReading result;
-  if (*first_character) {
-    if (const CompoundSurname* compound = find_compound(reader, name, i, length)) {
+  char pair[2];
+  const bool in_gbk = gbk_pair(reader.model, name, i, length, pair);
+  if (in_gbk) result.index = gbk_index(reinterpret_cast<const unsigned char*>(pair));
+  if (*first_character && in_gbk) {
+    if (const CompoundSurname* compound = find_compound(reader, name, i, length, pair)) {
       result.second_length = chinese_at(reader.model, name, i + length);
+      char second[2];
+      if (gbk_pair(reader.model, name, i + length, result.second_length, second)) {
+        result.second_index = gbk_index(reinterpret_cast<const unsigned char*>(second));
+      }
       result.consumed = length + result.second_length;
+      result.source = ReadingSource::kCompound;
       result.reading = up_to_nul(compound->first_reading);
       result.second_reading = up_to_nul(compound->second_reading);
       *first_character = false;
@@ -140,13 +143,14 @@ CharacterReading read_chinese_character(const NameReader& reader, std::string_vi
   if (starts_with_folded(name, i + length, kPinyinMacro)) {
     const size_t begin = i + length + kPinyinMacro.size();
     const size_t close = std::min(name.find('}', begin), name.size());
-    result.explicit_reading = true;
+    result.source = ReadingSource::kExplicit;
     result.reading = up_to_nul(name.substr(begin, close - begin));
     result.consumed = (close == name.size() ? close : close + 1) - i;
     return result;
   }
   result.consumed = length;
-  result.reading = dictionary_reading(reader, name, i, length, *first_character);
+  result.source = *first_character ? ReadingSource::kSurname : ReadingSource::kOrdinary;
+  if (in_gbk) result.reading = dictionary_reading(reader, result.index, *first_character);
   *first_character = false;
   return result;
 }

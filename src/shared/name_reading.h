@@ -49,12 +49,17 @@ struct NameReader {
   CharModel model;
 };
 
+// Where the reading of a character comes from.
+enum class ReadingSource : std::uint8_t { kOrdinary, kSurname, kCompound, kExplicit };
+
 // One step of reading a name: one character, or the two characters of a
 // compound surname.
 struct CharacterReading {
   size_t consumed = 0;        // bytes of the name taken, an explicit reading included
   size_t second_length = 0;   // bytes of a compound surname's second character; 0 for one character
-  bool explicit_reading = false;  // read from "\pinyin{...}"
+  ReadingSource source = ReadingSource::kOrdinary;
+  int index = -1;             // GBK index of the first (or only) character, -1 when GBK lacks it
+  int second_index = -1;      // of a compound surname's second character
   std::string_view reading;         // of the first (or only) character, maybe empty
   std::string_view second_reading;  // of a compound surname's second character
 };
