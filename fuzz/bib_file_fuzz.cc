@@ -114,11 +114,17 @@ void check_round_trip(std::string_view text, const tolvar::BibFile& file) {
   check(back == text);
 }
 
-// What the keys run does to a file must not change how it reads.
-void check_edited_reads_back(std::string_view text, const tolvar::BibFile& file) {
+// What the keys run does to a file must not change how it reads: a field
+// after each key's comma (or before each first field), and an empty piece
+// joined to each value.
+void check_edited_reads_back(std::string_view text, const tolvar::BibFile& file,
+                             bool before_first_field) {
   std::vector<tolvar::BibEdit> edits;
   for (const tolvar::BibEntry& entry : file.entries) {
-    if (entry.after_key_comma != 0) {
+    if (before_first_field && !entry.fields.empty()) {
+      const size_t at = entry.fields.front().name_span.begin;
+      edits.push_back({at, at, "tolvarkey = {k},\r\n  "});
+    } else if (!before_first_field && entry.after_key_comma != 0) {
       edits.push_back({entry.after_key_comma, entry.after_key_comma, "\n  tolvarkey = {k},"});
     }
     for (const tolvar::BibField& field : entry.fields) {
@@ -139,7 +145,8 @@ void check_edited_reads_back(std::string_view text, const tolvar::BibFile& file)
     const tolvar::BibEntry& before = file.entries[i];
     const tolvar::BibEntry& after = again.entries[i];
     check(after.type == before.type && after.citation_key == before.citation_key);
-    const size_t added = before.after_key_comma != 0 ? 1 : 0;
+    const size_t added =
+        (before_first_field ? !before.fields.empty() : before.after_key_comma != 0) ? 1 : 0;
     check(after.fields.size() == before.fields.size() + added);
     if (added) check(after.fields[0].name == "tolvarkey" && after.fields[0].value == "k");
     for (size_t k = 0; k < before.fields.size(); ++k) {
@@ -158,6 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tolvar::read_bib_file(text, &file);
   check_spans(text, file);
   check_round_trip(text, file);
-  check_edited_reads_back(text, file);
+  check_edited_reads_back(text, file, false);
+  check_edited_reads_back(text, file, true);
   return 0;
 }
