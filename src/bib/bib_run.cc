@@ -136,7 +136,10 @@ bool KeysRun::locate(const std::string& name, const std::string& document_direct
 bool KeysRun::write_keyed_file(const std::string& path, const std::string& target, std::string_view old_bytes,
                                std::string_view new_bytes) {
   std::string error;
-  if (!env_.write_file_safely(target + ".bak", old_bytes, &error, target) ||
+  // The backup is the file itself under a second name where the system
+  // allows it (the replacement gets a new file), else a copy.
+  const std::string backup = target + ".bak";
+  if (!(env_.link_backup(target, backup) || env_.write_file_safely(backup, old_bytes, &error, target)) ||
       !env_.replace_file(target, new_bytes, &error)) {
     report("tolvar: " + error + "; " + path + " is left as it was\n");
     return false;

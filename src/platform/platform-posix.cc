@@ -190,6 +190,14 @@ bool append_text_file(const std::string& path, std::string_view text) {
 
 bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
+bool link_backup(const std::string& path, const std::string& backup) {
+  struct stat st;
+  // Only a regular file or a link may be removed for the backup.
+  if (::lstat(backup.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return false;
+  if (::unlink(backup.c_str()) != 0 && errno != ENOENT) return false;
+  return ::link(path.c_str(), backup.c_str()) == 0;
+}
+
 // A rename must never replace an existing file: the backup rotation relies
 // on it to keep the old .bbl when its backup cannot be removed. rename()
 // would replace silently, so the target's absence is made part of the

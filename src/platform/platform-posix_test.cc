@@ -237,6 +237,27 @@ TEST(Platform, WriteSafelyCreatesAFileWithTheUsualMode) {
   EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"refs.bib.bak"});
 }
 
+// The backup as a second name of the file: after the file is replaced the
+// backup holds the old bytes; a link in its place is replaced, never
+// written through; a directory there is left and refused.
+TEST(Platform, LinkBackupKeepsTheOldFileUnderTheBackupName) {
+  TempDir dir;
+  const std::string bib = dir.file("refs.bib"), bak = dir.file("refs.bib.bak"), other = dir.file("other");
+  std::string error;
+  ASSERT_TRUE(write_file_safely(bib, "old", &error)) << error;
+  ASSERT_TRUE(write_file_safely(other, "other", &error)) << error;
+  ASSERT_EQ(::symlink(other.c_str(), bak.c_str()), 0);
+  ASSERT_TRUE(link_backup(bib, bak));
+  ASSERT_TRUE(replace_file(bib, "new", &error)) << error;
+  EXPECT_EQ(read_bytes(bib), "new");
+  EXPECT_EQ(read_bytes(bak), "old");
+  EXPECT_EQ(read_bytes(other), "other");
+  const std::string folder = dir.file("folder.bak");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  EXPECT_FALSE(link_backup(bib, folder));
+  EXPECT_EQ(read_bytes(bib), "new");
+}
+
 // The backup of a private file is as private as the file.
 TEST(Platform, WriteSafelyGivesANewFileTheModeOfAnother) {
   TempDir dir;

@@ -173,6 +173,10 @@ bool append_text_file(const std::string& path, std::string_view text) {
 
 bool remove_file(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
+// A hard link on NTFS would need the file closed by every other program;
+// a copy serves everywhere.
+bool link_backup(const std::string& /*path*/, const std::string& /*backup*/) { return false; }
+
 // Without MOVEFILE_REPLACE_EXISTING the move fails when `to` exists.
 bool rename_file(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), 0) != 0;

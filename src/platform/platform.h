@@ -111,6 +111,12 @@ bool replace_file(const std::string& path, std::string_view bytes, std::string* 
 bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error,
                        const std::string& mode_of = std::string());
 
+// Makes `backup` a second name of the file `path` (a hard link), after
+// removing what had that name; costs no copy and keeps the file's mode and
+// owner. False when the system or the file system cannot (Windows always):
+// the caller then copies the file. `path` itself is never changed.
+bool link_backup(const std::string& path, const std::string& backup);
+
 // Writes `text` as a text stream: each LF is written as the system's line
 // end (LF on POSIX, CR LF on Windows). Creates or truncates the file.
 // Returns false if the file cannot be created or written.

@@ -34,6 +34,9 @@ class RealEnv : public Env {
                          const std::string& mode_of) override {
     return platform::write_file_safely(path, bytes, error, mode_of);
   }
+  bool link_backup(const std::string& path, const std::string& backup) override {
+    return platform::link_backup(path, backup);
+  }
   bool remove_file(const std::string& path) override { return platform::remove_file(path); }
   bool rename_file(const std::string& from, const std::string& to) override {
     return platform::rename_file(from, to);

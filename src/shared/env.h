@@ -66,6 +66,11 @@ class Env {
   virtual bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error,
                                  const std::string& mode_of = std::string()) = 0;
 
+  // Makes `backup` a hard link to `path`, replacing what had that name;
+  // false when it cannot be made (then the caller copies). See
+  // platform::link_backup.
+  virtual bool link_backup(const std::string& path, const std::string& backup) = 0;
+
   virtual bool remove_file(const std::string& path) = 0;
 
   // Fails (returns false) when `to` exists.

@@ -111,6 +111,8 @@ bool MemoryEnv::append_text_file(const std::string& path, std::string_view text)
   return true;
 }
 
+bool MemoryEnv::link_backup(const std::string& /*path*/, const std::string& /*backup*/) { return false; }
+
 bool MemoryEnv::remove_file(const std::string& path) {
   if (links.erase(path) > 0) return true;
   return files.erase(path) > 0;

@@ -53,6 +53,8 @@ class MemoryEnv : public Env {
   bool replace_file(const std::string& path, std::string_view bytes, std::string* error) override;
   bool write_file_safely(const std::string& path, std::string_view bytes, std::string* error,
                          const std::string& mode_of = std::string()) override;
+  // Links are never made here: the run's copy of the file is what tests see.
+  bool link_backup(const std::string& path, const std::string& backup) override;
   bool remove_file(const std::string& path) override;
   bool rename_file(const std::string& from, const std::string& to) override;
   bool run_program(const std::string& program, const std::vector<std::string>& args,
