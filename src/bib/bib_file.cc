@@ -8,7 +8,6 @@
 #include <unordered_map>
 
 namespace tolvar {
-inline namespace bib {
 namespace {
 
 bool is_blank(unsigned char c) { return c == ' ' || c == '\t'; }
@@ -588,5 +587,4 @@ std::vector<std::string_view> split_bib_names(std::string_view value) {
   return names;
 }
 
-}  // namespace bib
 }  // namespace tolvar

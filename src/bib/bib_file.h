@@ -11,9 +11,6 @@
 #include <vector>
 
 namespace tolvar {
-// The sort step has a BibEntry of its own (an entry of a .bbl); the inline
-// namespace keeps the two apart in the program, where both are linked.
-inline namespace bib {
 
 // [begin, end) of the input.
 struct BibSpan {
@@ -115,7 +112,6 @@ std::string apply_bib_edits(std::string_view input, const std::vector<BibEdit>& 
 // it; empty names are dropped. The views point into `value`.
 std::vector<std::string_view> split_bib_names(std::string_view value);
 
-}  // namespace bib
 }  // namespace tolvar
 
 #endif  // TOLVAR_BIB_BIB_FILE_H_

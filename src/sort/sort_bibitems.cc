@@ -651,7 +651,7 @@ bool sort_bibitems_pieces(const Settings& settings, const PinyinDictionary* dict
                  &pending_line_end, pieces);
     if (piece.entry_count == 0) continue;
     for (uint32_t i : link_bibitems(order, table, piece.first_entry, piece.entry_count)) {
-      const BibEntry& entry = table.entries[piece.first_entry + i];
+      const BblEntry& entry = table.entries[piece.first_entry + i];
       append_piece(input.substr(entry.begin, entry.end - entry.begin), &pending_line_end, pieces);
     }
   }

@@ -40,7 +40,7 @@ bool sort_bibitems_pieces(const Settings& settings, const PinyinDictionary* dict
 
 // One entry: its lines, from its \bibitem line up to the next \bibitem,
 // environment end or environment start, or the end of the file.
-struct BibEntry {
+struct BblEntry {
   size_t begin = 0;
   size_t end = 0;
   size_t key = 0;  // offset of its sort key in BibEntryTable::keys
@@ -59,7 +59,7 @@ struct BibEntryTable {
   // Every sort key, back to back. Offset 0 holds the empty key of the
   // entries whose author line was never found.
   std::string keys{'\0'};
-  std::vector<BibEntry> entries;
+  std::vector<BblEntry> entries;
   std::vector<BibPiece> pieces;  // in file order; they cover the whole file
 };
 
