@@ -101,8 +101,11 @@ struct Fault {
 class BibReader {
  public:
   // `values_of`: the fields whose value is wanted, all when null.
-  BibReader(std::string_view text, BibFile* file, const std::vector<std::string_view>* values_of)
-      : text_(text), lines_(text), file_(file), values_of_(values_of) {}
+  // Entries go to `on_entry`, or into `entries` when it is null.
+  BibReader(std::string_view text, std::vector<BibEntry>* entries, std::vector<BibProblem>* problems,
+            const std::vector<std::string_view>* values_of, const std::function<void(const BibEntry&)>* on_entry)
+      : text_(text), lines_(text), entries_(entries), problems_(problems), values_of_(values_of),
+        on_entry_(on_entry) {}
 
   void read();
 
@@ -151,8 +154,10 @@ class BibReader {
   std::string_view text_;
   size_t pos_ = 0;
   LineCounter lines_;
-  BibFile* file_;
+  std::vector<BibEntry>* entries_;
+  std::vector<BibProblem>* problems_;
   const std::vector<std::string_view>* values_of_;
+  const std::function<void(const BibEntry&)>* on_entry_;
   Fault fault_;
   std::unordered_map<std::string, std::string> macros_;  // by lower-case name
   std::string lower_name_;
@@ -223,7 +228,7 @@ bool BibReader::no_entry_starts_here(const Head& head) {
 }
 
 void BibReader::report(std::string_view entry) {
-  file_->problems.push_back({lines_.line_at(fault_.at), std::string(entry), fault_.what});
+  problems_->push_back({lines_.line_at(fault_.at), std::string(entry), fault_.what});
   size_t line = fault_.resume;
   if (line > 0 && line < text_.size() && text_[line - 1] != '\n') line = next_line_start(line);
   while (line < text_.size()) {
@@ -307,9 +312,16 @@ void BibReader::read_entry(const Head& head) {
     return;
   }
   entry.span.end = pos_;
+  if (on_entry_ != nullptr) {
+    // The fields lend their room to the entry for the call and keep it.
+    entry.fields.swap(fields_);
+    (*on_entry_)(entry);
+    entry.fields.swap(fields_);
+    return;
+  }
   entry.fields.assign(std::make_move_iterator(fields_.begin()),
                       std::make_move_iterator(fields_.end()));
-  file_->entries.push_back(std::move(entry));
+  entries_->push_back(std::move(entry));
 }
 
 // The citation key runs to the first ',' or the close delimiter; white
@@ -532,13 +544,12 @@ const BibField* BibEntry::field(std::string_view name) const {
 void read_bib_file(std::string_view text, BibFile* file) {
   file->entries.clear();
   file->problems.clear();
-  BibReader(text, file, nullptr).read();
+  BibReader(text, &file->entries, &file->problems, nullptr, nullptr).read();
 }
 
-void read_bib_file(std::string_view text, BibFile* file, const std::vector<std::string_view>& values_of) {
-  file->entries.clear();
-  file->problems.clear();
-  BibReader(text, file, &values_of).read();
+void read_bib_entries(std::string_view text, const std::vector<std::string_view>& values_of,
+                      const std::function<void(const BibEntry&)>& on_entry, std::vector<BibProblem>* problems) {
+  BibReader(text, nullptr, problems, &values_of, &on_entry).read();
 }
 
 std::string apply_bib_edits(std::string_view input, const std::vector<BibEdit>& edits) {

@@ -6,6 +6,7 @@
 #define TOLVAR_BIB_BIB_FILE_H_
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,10 +89,16 @@ struct BibFile {
 // This function is performance-critical; please benchmark any changes.
 void read_bib_file(std::string_view text, BibFile* file);
 
-// The same, with `value` filled in only for the fields named in
-// `values_of` (ASCII case ignored; @string definitions always): a caller
-// that needs a few values spares a copy of every other.
-void read_bib_file(std::string_view text, BibFile* file, const std::vector<std::string_view>& values_of);
+// Reads as read_bib_file does, but hands each entry to `on_entry` as it is
+// read, in file order, instead of keeping them all (the entry and its views
+// are valid during the call only), and fills in `value` only for the
+// fields named in `values_of` (ASCII case ignored; @string definitions
+// always): a caller that needs a few values of each entry spares the
+// memory and the copies of all the others. Problems go to *problems.
+//
+// This function is performance-critical; please benchmark any changes.
+void read_bib_entries(std::string_view text, const std::vector<std::string_view>& values_of,
+                      const std::function<void(const BibEntry&)>& on_entry, std::vector<BibProblem>* problems);
 
 // Replaces [begin, end) of the input by `text`; begin == end inserts.
 struct BibEdit {

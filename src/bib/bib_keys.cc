@@ -118,16 +118,40 @@ std::string line_prefix(std::string_view file_name, size_t line) {
   return std::string(file_name) + ":" + std::to_string(line) + ": ";
 }
 
+// Splices the edits into the output as the entries come, in file order;
+// the output is only begun with the first edit.
+class Splicer {
+ public:
+  Splicer(std::string_view input, std::string* out) : input_(input), out_(out) {}
+
+  void replace(size_t begin, size_t end, std::string_view text) {
+    if (!started_) {
+      out_->clear();
+      // The output is the input and its new lines: room for both at once.
+      out_->reserve(input_.size() + input_.size() / 8);
+      started_ = true;
+    }
+    out_->append(input_.substr(copied_, begin - copied_));
+    out_->append(text);
+    copied_ = end;
+  }
+
+  bool finish() {
+    if (started_) out_->append(input_.substr(copied_));
+    return started_;
+  }
+
+ private:
+  std::string_view input_;
+  std::string* out_;
+  size_t copied_ = 0;
+  bool started_ = false;
+};
+
 }  // namespace
 
 void add_bib_keys(const BibKeyContext& context, const BibKeysOptions& options, std::string_view text,
                   std::string_view file_name, BibKeysResult* result, std::string* messages) {
-  BibFile file;
-  read_bib_file(text, &file, {"author", "editor", options.field});
-  for (const BibProblem& problem : file.problems) {
-    *messages += "tolvar: " + line_prefix(file_name, problem.line) + problem.what +
-                 (problem.entry.empty() ? "" : " in entry " + problem.entry) + "; left as it stands\n";
-  }
   const bool name_list = equals_folded(options.field, "sortname");
   // The standard biblatex styles read sortname and sortkey with no regard
   // to language: a first word puts the Chinese entries before the others
@@ -135,44 +159,52 @@ void add_bib_keys(const BibKeyContext& context, const BibKeysOptions& options, s
   // does. The styles that sort by key group the languages themselves.
   const bool grouped = name_list || equals_folded(options.field, "sortkey");
   const std::string group_word = options.english_first ? "zzzz " : "0 ";
-  std::vector<BibEdit> edits;
-  for (const BibEntry& entry : file.entries) {
+  Splicer splicer(text, &result->text);
+  std::string readings_messages;
+  std::string syllables;
+  const auto key_entry = [&](const BibEntry& entry) {
     const BibField* names_field = name_field(entry);
-    if (names_field == nullptr || entry.fields.empty() || entry.after_key_comma == 0) continue;
+    if (names_field == nullptr || entry.fields.empty() || entry.after_key_comma == 0) return;
     // The first name starts the value, in either form of a name: the other
     // entries need not be cut into names.
-    if (!starts_chinese(context.model, names_field->value)) continue;
+    if (!starts_chinese(context.model, names_field->value)) return;
     const std::vector<BibName> names = bib_names(names_field->value);
-    if (names.empty() || !starts_chinese(context.model, names.front())) continue;
-    std::string syllables;
+    if (names.empty() || !starts_chinese(context.model, names.front())) return;
+    syllables.clear();
     const std::string key = names_key(context, names, &syllables);
-    if (key.empty()) continue;
+    if (key.empty()) return;
     std::string value = name_list ? names_sortname(context, names) : key;
     if (grouped) value.insert(name_list ? 1 : 0, group_word);
     const BibField* existing = entry.field(options.field);
     if (existing == nullptr) {
-      edits.push_back({entry.fields.front().name_span.begin, entry.fields.front().name_span.begin,
-                       new_field_text(text, entry, options.field, value)});
+      const size_t at = entry.fields.front().name_span.begin;
+      splicer.replace(at, at, new_field_text(text, entry, options.field, value));
       ++result->added;
     } else if (options.replace) {
       if (existing->value == value) {
         ++result->kept;
-        continue;
+        return;
       }
       const char delimiter = existing->delimiter == '"' ? '"' : '{';
-      edits.push_back({existing->value_span.begin, existing->value_span.end, delimited(delimiter, value)});
+      splicer.replace(existing->value_span.begin, existing->value_span.end, delimited(delimiter, value));
       ++result->replaced;
     } else {
       ++result->kept;
       if (context.mode == SortMode::kPinyin && !readings_agree(existing->value, syllables)) {
-        *messages += "tolvar: " + line_prefix(file_name, existing->line) + "the " + std::string(existing->name) +
-                     " of " + std::string(entry.citation_key) + " reads \"" + existing->value +
-                     "\"; tolvar reads \"" + key + "\"\n";
+        readings_messages += "tolvar: " + line_prefix(file_name, existing->line) + "the " +
+                             std::string(existing->name) + " of " + std::string(entry.citation_key) +
+                             " reads \"" + existing->value + "\"; tolvar reads \"" + key + "\"\n";
       }
     }
+  };
+  std::vector<BibProblem> problems;
+  read_bib_entries(text, {"author", "editor", options.field}, key_entry, &problems);
+  for (const BibProblem& problem : problems) {
+    *messages += "tolvar: " + line_prefix(file_name, problem.line) + problem.what +
+                 (problem.entry.empty() ? "" : " in entry " + problem.entry) + "; left as it stands\n";
   }
-  result->changed = !edits.empty();
-  if (result->changed) result->text = apply_bib_edits(text, edits);
+  *messages += readings_messages;
+  result->changed = splicer.finish();
 }
 
 }  // namespace tolvar

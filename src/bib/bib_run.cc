@@ -158,11 +158,12 @@ bool KeysRun::key_file(const std::string& path) {
     progress("tolvar: " + path + " is in a TeX tree; left as it is\n");
     return true;
   }
-  std::string bytes;
-  if (!env_.read_binary_file(target, &bytes)) {
+  platform::FileText file;
+  if (!env_.read_file_bytes(target, &file)) {
     report("Failed to open " + path + " for reading!\n");
     return false;
   }
+  const std::string_view bytes = file.view();
   // Keys read from UTF-8 as if it were GBK would be wrong, and they would
   // go into the user's own file: it is left alone.
   if (settings_.encoding == Encoding::kGbk && looks_like_utf8(bytes)) {

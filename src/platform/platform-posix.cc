@@ -165,6 +165,25 @@ bool read_file_text(const std::string& path, FileText* text) {
   return true;
 }
 
+bool read_file_bytes(const std::string& path, FileText* text) {
+  text->hold(std::string());
+  int fd = open_regular_file(path);
+  if (fd < 0) return false;
+  struct stat st;
+  const bool large = ::fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(kSmallestMappedFile);
+  const char* mapped = large ? map_file(fd, static_cast<size_t>(st.st_size)) : nullptr;
+  ::close(fd);
+  if (mapped != nullptr) {
+    text->mapped_ = mapped;
+    text->mapped_size_ = static_cast<size_t>(st.st_size);
+    return true;
+  }
+  std::string contents;
+  if (!read_binary_file(path, &contents)) return false;
+  text->hold(std::move(contents));
+  return true;
+}
+
 namespace {
 
 bool write_to_opened(const std::string& path, int flags, std::string_view text) {

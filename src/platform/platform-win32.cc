@@ -136,6 +136,13 @@ bool read_file_text(const std::string& path, FileText* text) {
   return true;
 }
 
+bool read_file_bytes(const std::string& path, FileText* text) {
+  std::string contents;
+  if (!read_binary_file(path, &contents)) return false;
+  text->hold(std::move(contents));
+  return true;
+}
+
 namespace {
 
 // Writes `text` with CR LF line ends into the opened `file` and closes it.

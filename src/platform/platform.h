@@ -55,6 +55,7 @@ class FileText {
 
  private:
   friend bool read_file_text(const std::string& path, FileText* text);
+  friend bool read_file_bytes(const std::string& path, FileText* text);
   void unmap();
 
   std::string held_;
@@ -65,6 +66,11 @@ class FileText {
 // Reads the whole file into *text as read_text_file would. Returns false
 // when it cannot be opened or read; *text is then unspecified.
 bool read_file_text(const std::string& path, FileText* text);
+
+// Reads the file's bytes exactly, as read_binary_file does, into *text; a
+// large file is mapped where the system allows it. Returns false when it
+// cannot be opened or read; *text is then unspecified.
+bool read_file_bytes(const std::string& path, FileText* text);
 
 // Reads the file's bytes exactly as they are (no line-end folding). On
 // success stores them in *contents and returns true; returns false when it

@@ -24,6 +24,9 @@ class RealEnv : public Env {
   bool read_binary_file(const std::string& path, std::string* contents) override {
     return platform::read_binary_file(path, contents);
   }
+  bool read_file_bytes(const std::string& path, platform::FileText* text) override {
+    return platform::read_file_bytes(path, text);
+  }
   bool resolve_links(const std::string& path, std::string* target, std::string* error) override {
     return platform::resolve_links(path, target, error);
   }

@@ -44,6 +44,14 @@ class Env {
   // directory cannot).
   virtual bool read_binary_file(const std::string& path, std::string* contents) = 0;
 
+  // The same into *text, which may map a large file instead of copying it.
+  virtual bool read_file_bytes(const std::string& path, platform::FileText* text) {
+    std::string contents;
+    if (!read_binary_file(path, &contents)) return false;
+    text->hold(std::move(contents));
+    return true;
+  }
+
   // Stores in *target the file that `path` names once its symbolic links are
   // followed: the path itself when it is no link (or does not exist), and on
   // Windows. Returns false with a one-line message (no line end) in *error
