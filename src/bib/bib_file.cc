@@ -12,9 +12,14 @@ namespace {
 
 bool is_blank(unsigned char c) { return c == ' ' || c == '\t'; }
 
-bool is_space(unsigned char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
+constexpr std::array<bool, 256> kSpaceBytes = [] {
+  std::array<bool, 256> table{};
+  for (const char c : std::string_view(" \t\n\r\f\v")) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
+
+// One load: the reader asks this of nearly every byte between tokens.
+bool is_space(unsigned char c) { return kSpaceBytes[c]; }
 
 // The bytes BibTeX allows in a name (entry type, field, macro): printing
 // ASCII but "#%'(),={} and every byte from 0x80 up.
@@ -198,16 +203,15 @@ bool BibReader::entry_starts_at_line(size_t line_start) const {
 // White space, and inside an entry a '%' to the end of its line: no name,
 // value or delimiter starts with one.
 void BibReader::skip_space() {
-  while (!at_end()) {
-    const unsigned char c = peek();
-    if (is_space(c)) {
-      ++pos_;
-    } else if (c == '%') {
-      pos_ = next_line_start(pos_);
-    } else {
-      break;
-    }
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text_.data());
+  const size_t size = text_.size();
+  size_t at = pos_;
+  for (;;) {
+    while (at < size && is_space(bytes[at])) ++at;
+    if (at == size || bytes[at] != '%') break;
+    at = next_line_start(at);
   }
+  pos_ = at;
 }
 
 std::string_view BibReader::read_name() {

@@ -1,6 +1,7 @@
 #include "bib/bib_key.h"
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 #include "bib/bib_file.h"
@@ -18,12 +19,28 @@ const unsigned char* bytes_at(std::string_view text, size_t i) {
   return reinterpret_cast<const unsigned char*>(text.data() + i);
 }
 
+// The key byte of each byte: letters in lower case, digits, 0 for the
+// rest.
+constexpr std::array<char, 256> kKeyBytes = [] {
+  std::array<char, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    const char f = fold_case(static_cast<char>(c));
+    if (is_key_letter(f) || is_key_digit(f)) table[c] = f;
+  }
+  return table;
+}();
+
 // Appends the lower-case letters and digits of `text`.
 void append_key_text(std::string_view text, std::string* out) {
+  const size_t start = out->size();
+  out->resize(start + text.size());
+  char* p = out->data() + start;
   for (char c : text) {
-    const char f = fold_case(c);
-    if (is_key_letter(f) || is_key_digit(f)) out->push_back(f);
+    const char k = kKeyBytes[static_cast<unsigned char>(c)];
+    *p = k;
+    p += k != 0;
   }
+  out->resize(static_cast<size_t>(p - out->data()));
 }
 
 // A reading as eight bytes of a number, its letters and digits in lower
@@ -384,6 +401,7 @@ void build_homophone_ranks(const PinyinDictionary& dictionary, HomophoneRanks* r
 
 std::vector<BibName> bib_names(std::string_view value) {
   std::vector<BibName> names;
+  names.reserve(4);
   for (std::string_view written : split_bib_names(value)) {
     written = trim(written);
     if (equals_folded(written, "others")) break;

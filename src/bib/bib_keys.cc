@@ -170,12 +170,14 @@ void add_bib_keys(const BibKeyContext& context, const BibKeysOptions& options, s
     if (!starts_chinese(context.model, names_field->value)) return;
     const std::vector<BibName> names = bib_names(names_field->value);
     if (names.empty() || !starts_chinese(context.model, names.front())) return;
+    const BibField* existing = entry.field(options.field);
+    // A key that is there is checked by its syllables.
+    const bool check = existing != nullptr && !options.replace && context.mode == SortMode::kPinyin;
     syllables.clear();
-    const std::string key = names_key(context, names, &syllables);
+    const std::string key = names_key(context, names, check ? &syllables : nullptr);
     if (key.empty()) return;
     std::string value = name_list ? names_sortname(context, names) : key;
     if (grouped) value.insert(name_list ? 1 : 0, group_word);
-    const BibField* existing = entry.field(options.field);
     if (existing == nullptr) {
       const size_t at = entry.fields.front().name_span.begin;
       splicer.replace(at, at, new_field_text(text, entry, options.field, value));
@@ -190,7 +192,7 @@ void add_bib_keys(const BibKeyContext& context, const BibKeysOptions& options, s
       ++result->replaced;
     } else {
       ++result->kept;
-      if (context.mode == SortMode::kPinyin && !readings_agree(existing->value, syllables)) {
+      if (check && !readings_agree(existing->value, syllables)) {
         readings_messages += "tolvar: " + line_prefix(file_name, existing->line) + "the " +
                              std::string(existing->name) + " of " + std::string(entry.citation_key) +
                              " reads \"" + existing->value + "\"; tolvar reads \"" + key + "\"\n";
