@@ -202,8 +202,9 @@ void add_bib_keys(const BibKeyContext& context, const BibKeysOptions& options, s
   std::vector<BibProblem> problems;
   read_bib_entries(text, {"author", "editor", options.field}, key_entry, &problems);
   for (const BibProblem& problem : problems) {
-    *messages += "tolvar: " + line_prefix(file_name, problem.line) + problem.what +
-                 (problem.entry.empty() ? "" : " in entry " + problem.entry) + "; left as it stands\n";
+    *messages += "tolvar: " + line_prefix(file_name, problem.line) +
+                 (problem.entry.empty() ? "" : "entry " + problem.entry + ": ") + problem.what +
+                 "; left as it stands\n";
   }
   *messages += readings_messages;
   result->changed = splicer.finish();

@@ -140,8 +140,7 @@ TEST(BibKeys, WhatCannotBeReadIsLeftAndTheRestKeyed) {
   Keyed keyed = key_text(input);
   EXPECT_EQ(keyed.text, "@book{bad,\n  author = {" ZHANGSAN ",\n  title = {T},\n\n"
                         "@book{good,\n  key = {li3 san1},\n  author = {" LISAN "},\n}\n");
-  EXPECT_NE(keyed.messages.find("refs.bib:"), std::string::npos) << keyed.messages;
-  EXPECT_NE(keyed.messages.find("bad"), std::string::npos) << keyed.messages;
+  EXPECT_EQ(keyed.messages, "tolvar: refs.bib:2: entry bad: unbalanced brace; left as it stands\n");
 }
 
 }  // namespace
