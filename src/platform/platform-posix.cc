@@ -147,18 +147,8 @@ bool holds_crlf(std::string_view text) {
 }  // namespace
 
 bool read_file_text(const std::string& path, FileText* text) {
-  text->hold(std::string());
-  int fd = open_regular_file(path);
-  if (fd < 0) return false;
-  struct stat st;
-  const bool large = ::fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(kSmallestMappedFile);
-  const char* mapped = large ? map_file(fd, static_cast<size_t>(st.st_size)) : nullptr;
-  ::close(fd);
-  if (mapped != nullptr) {
-    text->mapped_ = mapped;
-    text->mapped_size_ = static_cast<size_t>(st.st_size);
-    if (!holds_crlf(text->view())) return true;
-  }
+  if (!read_file_bytes(path, text)) return false;
+  if (!holds_crlf(text->view())) return true;
   std::string contents;
   if (!read_text_file(path, &contents)) return false;
   text->hold(std::move(contents));
@@ -299,7 +289,9 @@ constexpr mode_t kNewFileMode = 0666;
 int create_temporary(const std::string& path, mode_t mode, std::string* name, std::string* error) {
   const std::string stem = path + ".tolvar-" + std::to_string(::getpid());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *name = stem + (attempt == 0 ? std::string() : "-" + std::to_string(attempt)) + ".tmp";
+    *name = stem;
+    if (attempt > 0) name->append("-").append(std::to_string(attempt));
+    name->append(".tmp");
     int fd;
     do {
       fd = ::open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
