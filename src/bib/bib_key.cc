@@ -19,6 +19,22 @@ const unsigned char* bytes_at(std::string_view text, size_t i) {
   return reinterpret_cast<const unsigned char*>(text.data() + i);
 }
 
+bool starts_with_folded(std::string_view text, std::string_view word) {
+  if (text.size() < word.size()) return false;
+  for (size_t k = 0; k < word.size(); ++k) {
+    if (fold_case(text[k]) != word[k]) return false;
+  }
+  return true;
+}
+
+bool equals_folded(std::string_view text, std::string_view word) {
+  if (text.size() != word.size()) return false;
+  for (size_t k = 0; k < text.size(); ++k) {
+    if (fold_case(text[k]) != word[k]) return false;
+  }
+  return true;
+}
+
 // The key byte of each byte: letters in lower case, digits, 0 for the
 // rest.
 constexpr std::array<char, 256> kKeyBytes = [] {
@@ -109,8 +125,6 @@ unsigned rank_of(const BibKeyContext& context, int index, ReadingSource source, 
   // An explicit reading that is none of the character's own.
   return 0;
 }
-
-bool starts_with_folded(std::string_view text, std::string_view word);
 
 // The next rank of each packed reading: an open-addressing table, which
 // costs a fraction of a map's time for the 48,000 readings of a dictionary.
@@ -333,22 +347,6 @@ bool is_one_group(std::string_view text) {
     if (text[i] == '}' && --depth == 0) return i + 1 == text.size();
   }
   return false;
-}
-
-bool starts_with_folded(std::string_view text, std::string_view word) {
-  if (text.size() < word.size()) return false;
-  for (size_t k = 0; k < word.size(); ++k) {
-    if (fold_case(text[k]) != word[k]) return false;
-  }
-  return true;
-}
-
-bool equals_folded(std::string_view text, std::string_view word) {
-  if (text.size() != word.size()) return false;
-  for (size_t k = 0; k < text.size(); ++k) {
-    if (fold_case(text[k]) != word[k]) return false;
-  }
-  return true;
 }
 
 }  // namespace

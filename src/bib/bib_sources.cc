@@ -108,7 +108,7 @@ std::vector<std::string> aux_bib_files(std::string_view aux) {
 bool names_bib_file(std::string_view argument) { return ends_with_nocase(argument, ".bib"); }
 
 std::string document_base(std::string_view argument) {
-  for (std::string_view suffix : {".tex", ".aux", ".bcf"}) {
+  for (std::string_view suffix : {".tex", ".aux", ".bcf", ".bbl"}) {
     if (ends_with_nocase(argument, suffix)) return std::string(argument.substr(0, argument.size() - suffix.size()));
   }
   return std::string(argument);

@@ -23,7 +23,7 @@ std::vector<std::string> aux_bib_files(std::string_view aux);
 bool names_bib_file(std::string_view argument);
 
 // The base name of the document an argument names: without a final .tex,
-// .aux or .bcf (any letter case).
+// .aux, .bcf or .bbl (any letter case).
 std::string document_base(std::string_view argument);
 
 // Whether `path` lies in a TeX tree (a folder called texmf..., texlive or
