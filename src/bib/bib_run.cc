@@ -84,7 +84,8 @@ bool KeysRun::set_up_context() {
 }
 
 // The .bib files of the document `argument` names, as its .bcf or else its
-// .aux lists them, each found as the backend would find it.
+// .aux lists them, each found as the backend would find it. False when the
+// document has neither.
 bool KeysRun::document_bib_files(const std::string& argument, std::vector<std::string>* files) {
   const std::string base = document_base(argument);
   const std::string directory = base.substr(0, platform::last_component_start(base));
@@ -103,17 +104,18 @@ bool KeysRun::document_bib_files(const std::string& argument, std::vector<std::s
     return false;
   }
   if (names.empty()) progress("tolvar: " + source + " names no .bib file\n");
-  bool found_all = true;
   for (const std::string& name : names) {
     std::string path;
     if (locate(name, directory, &path)) {
       files->push_back(path);
     } else {
+      // The backend may find it in a TeX tree (a shared library in
+      // ~/texmf), which is no file to key, or say itself that it is
+      // missing: the build goes on.
       report("tolvar: cannot find " + name + " (named in " + source + ")\n");
-      found_all = false;
     }
   }
-  return found_all;
+  return true;
 }
 
 // A data source is looked for as given (relative to the current folder),

@@ -18,8 +18,10 @@ namespace tolvar {
 // document. A file in a TeX tree is left alone. A file with nothing to add
 // is not written; a changed one keeps its previous bytes as FILE.bib.bak,
 // beside the file that a symbolic link leads to. Progress goes to `out`
-// (silenced by -s), failures to `err`. Returns the exit code: 0 when every
-// file was keyed or had nothing to add, 1 otherwise.
+// (silenced by -s), failures to `err`. A file the document names that is
+// found nowhere beside it is reported and left to the backend (it may
+// lie in a TeX tree). Returns the exit code: 0 when every file found was
+// keyed or had nothing to add, 1 otherwise.
 int run_bib_keys(const Settings& settings, const std::string& argument, const SearchPlaces& places,
                  Env& env, std::ostream& out, std::ostream& err);
 
