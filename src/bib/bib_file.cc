@@ -379,13 +379,16 @@ bool BibReader::read_fields(const Head& head, std::vector<BibField>* fields, boo
     field.name = read_name();
     field.name_span.end = pos_;
     if (field.name.empty()) return fail(pos_, "field name missing");
-    field.line = lines_.line_at(field.name_span.begin);
+    const bool wanted = all_values || wants_value(field.name);
+    // Lines are counted on from one asked for to the next: a caller that
+    // wants a few fields spares the count at every other.
+    if (wanted) field.line = lines_.line_at(field.name_span.begin);
     skip_space();
     if (at_end()) return fail(head.at, "end of file inside an entry", text_.size());
     if (!no_entry_starts_here(head)) return false;
     if (text_[pos_] != '=') return fail(pos_, "field without \"=\"");
     field.equals_at = pos_++;
-    if (!read_value(head, &field, all_values || wants_value(field.name) ? &field.value : nullptr)) return false;
+    if (!read_value(head, &field, wanted ? &field.value : nullptr)) return false;
     fields->push_back(std::move(field));
     skip_space();
     if (at_end()) return fail(head.at, "end of file inside an entry", text_.size());

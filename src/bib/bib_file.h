@@ -91,10 +91,11 @@ void read_bib_file(std::string_view text, BibFile* file);
 
 // Reads as read_bib_file does, but hands each entry to `on_entry` as it is
 // read, in file order, instead of keeping them all (the entry and its views
-// are valid during the call only), and fills in `value` only for the
-// fields named in `values_of` (ASCII case ignored; @string definitions
-// always): a caller that needs a few values of each entry spares the
-// memory and the copies of all the others. Problems go to *problems.
+// are valid during the call only), and fills in `value` and `line` only
+// for the fields named in `values_of` (ASCII case ignored; @string
+// definitions always): a caller that needs a few values of each entry
+// spares the memory and the copies of all the others. Problems go to
+// *problems.
 //
 // This function is performance-critical; please benchmark any changes.
 void read_bib_entries(std::string_view text, const std::vector<std::string_view>& values_of,

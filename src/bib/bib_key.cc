@@ -439,11 +439,15 @@ std::string names_key(const BibKeyContext& context, const std::vector<BibName>& 
                       std::string* syllables) {
   std::string key;
   for (const BibName& name : names) {
-    const std::string one = name_key(context, name, syllables);
+    const size_t mark = key.size();
+    if (mark != 0) key += " 0 ";
+    const size_t start = key.size();
+    NameKeyWriter(context, &key, syllables).write(name);
     // An empty name ends the key, as it ends the sort key of a .bbl.
-    if (one.empty()) break;
-    if (!key.empty()) key += " 0 ";
-    key += one;
+    if (key.size() == start) {
+      key.resize(mark);
+      break;
+    }
   }
   return key;
 }
