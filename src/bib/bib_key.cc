@@ -452,13 +452,19 @@ std::string names_key(const BibKeyContext& context, const std::vector<BibName>& 
   return key;
 }
 
-std::string names_sortname(const BibKeyContext& context, const std::vector<BibName>& names) {
+std::string names_sortname(const BibKeyContext& context, const std::vector<BibName>& names,
+                           std::string* syllables) {
   std::string list;
   for (const BibName& name : names) {
-    const std::string one = name_key(context, name);
-    if (one.empty()) break;
-    if (!list.empty()) list += " and ";
-    list += '{' + one + '}';
+    const size_t mark = list.size();
+    list += mark == 0 ? "{" : " and {";
+    const size_t start = list.size();
+    NameKeyWriter(context, &list, syllables).write(name);
+    if (list.size() == start) {
+      list.resize(mark);
+      break;
+    }
+    list += '}';
   }
   return list;
 }

@@ -92,7 +92,8 @@ std::string names_key(const BibKeyContext& context, const std::vector<BibName>& 
                       std::string* syllables = nullptr);
 
 // The same as a name list for biber's sortname: "{...} and {...}".
-std::string names_sortname(const BibKeyContext& context, const std::vector<BibName>& names);
+std::string names_sortname(const BibKeyContext& context, const std::vector<BibName>& names,
+                           std::string* syllables = nullptr);
 
 }  // namespace tolvar
 

@@ -174,9 +174,10 @@ void add_bib_keys(const BibKeyContext& context, const BibKeysOptions& options, s
     // A key that is there is checked by its syllables.
     const bool check = existing != nullptr && !options.replace && context.mode == SortMode::kPinyin;
     syllables.clear();
-    const std::string key = names_key(context, names, check ? &syllables : nullptr);
-    if (key.empty()) return;
-    std::string value = name_list ? names_sortname(context, names) : key;
+    std::string* wanted_syllables = check ? &syllables : nullptr;
+    std::string value = name_list ? names_sortname(context, names, wanted_syllables)
+                                  : names_key(context, names, wanted_syllables);
+    if (value.empty()) return;
     if (grouped) value.insert(name_list ? 1 : 0, group_word);
     if (existing == nullptr) {
       const size_t at = entry.fields.front().name_span.begin;
@@ -195,7 +196,7 @@ void add_bib_keys(const BibKeyContext& context, const BibKeysOptions& options, s
       if (check && !readings_agree(existing->value, syllables)) {
         readings_messages += "tolvar: " + line_prefix(file_name, existing->line) + "the " +
                              std::string(existing->name) + " of " + std::string(entry.citation_key) +
-                             " reads \"" + existing->value + "\"; tolvar reads \"" + key + "\"\n";
+                             " reads \"" + existing->value + "\"; tolvar reads \"" + value + "\"\n";
       }
     }
   };

@@ -24,7 +24,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_case import SKIP, Failure, check_log  # noqa: E402
+from run_case import SKIP, Failure, check_log, keep_failed_case  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 BASE = "paper"
@@ -293,11 +293,7 @@ def main(argv):
             CASES[name](tolvar, folder, readme)
         except Failure as e:
             print("FAILED %s: %s" % (name, e))
-            keep = os.environ.get("TOLVAR_E2E_KEEP")
-            if keep:
-                shutil.rmtree(os.path.join(keep, name), ignore_errors=True)
-                shutil.copytree(folder, os.path.join(keep, name))
-                print("kept in " + os.path.join(keep, name))
+            keep_failed_case(folder, name)
             return 1
     print("passed %s" % name)
     return 0

@@ -28,7 +28,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import recipe_docs as docs  # noqa: E402
 import run_utf8_case as u  # noqa: E402
-from run_case import SKIP, Failure  # noqa: E402
+from run_case import SKIP, Failure, keep_failed_case  # noqa: E402
 
 GUIDES = ("README.md", "README.zh-CN.md")
 RECIPE = re.compile(r"^<!-- recipe: ([A-Za-z0-9_-]+) -->\n```[A-Za-z]*\n(.*?)^```$", re.M | re.S)
@@ -404,11 +404,7 @@ def main(argv):
             except Failure as e:
                 failed.append(name)
                 print("FAILED %s: %s" % (name, e))
-                keep = os.environ.get("TOLVAR_E2E_KEEP")
-                if keep:
-                    shutil.rmtree(os.path.join(keep, name), ignore_errors=True)
-                    shutil.copytree(folder, os.path.join(keep, name))
-                    print("kept in " + os.path.join(keep, name))
+                keep_failed_case(folder, name)
     for s in skipped:
         print("skipped %s" % s)
     print("%d passed, %d failed, %d skipped" % (passed, len(failed), len(skipped)))

@@ -450,6 +450,16 @@ CASES = {
 }
 
 
+def keep_failed_case(folder, name):
+    """Copies a failed case's folder to $TOLVAR_E2E_KEEP/NAME, when that is set."""
+    if not os.environ.get("TOLVAR_E2E_KEEP"):
+        return
+    keep = os.path.join(os.environ["TOLVAR_E2E_KEEP"], name)
+    shutil.rmtree(keep, ignore_errors=True)
+    shutil.copytree(folder, keep)
+    print("kept in " + keep)
+
+
 def main(argv):
     if len(argv) == 2 and argv[1] == "--list":
         print("\n".join(CASES))
@@ -476,11 +486,7 @@ def main(argv):
                 print("known gap, failed as expected: %s: %s" % (name, e))
                 return 0
             print("FAILED %s: %s" % (name, e))
-            if os.environ.get("TOLVAR_E2E_KEEP"):
-                keep = os.path.join(os.environ["TOLVAR_E2E_KEEP"], name)
-                shutil.rmtree(keep, ignore_errors=True)
-                shutil.copytree(folder, keep)
-                print("kept in " + keep)
+            keep_failed_case(folder, name)
             return 1
     if expect_failure:
         print("%s passed but is marked as a known gap: remove the mark" % name)

@@ -19,7 +19,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_case import SKIP, Failure, check_log, locate_entries  # noqa: E402
+from run_case import SKIP, Failure, check_log, keep_failed_case, locate_entries  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MARKER = b"%& This .bbl file has been processed by tolvar!\n"
@@ -286,11 +286,7 @@ def main(argv):
             CASES[name](tolvar, folder)
         except Failure as e:
             print("FAILED %s: %s" % (name, e))
-            if os.environ.get("TOLVAR_E2E_KEEP"):
-                keep = os.path.join(os.environ["TOLVAR_E2E_KEEP"], name)
-                shutil.rmtree(keep, ignore_errors=True)
-                shutil.copytree(folder, keep)
-                print("kept in " + keep)
+            keep_failed_case(folder, name)
             return 1
     print("passed %s" % name)
     return 0
